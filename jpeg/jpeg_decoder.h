@@ -1,0 +1,38 @@
+// Baseline JPEG decoder: one file image in memory in, one 24-bit DibImage out.
+// Portable (no <windows.h>); the Win32 entry DecodeJpegFile wraps it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+enum JpegResult : int16_t {
+    JPEG_OK = 0,
+    JPEG_NO_MEMORY = 1,
+    JPEG_READ_ERROR = 2,
+    JPEG_INVALID = 3,
+    JPEG_UNSUPPORTED = 4,
+};
+
+// The file image must be followed by this many zero bytes: the bit reader
+// looks ahead past the end of the data without leaving the block.
+constexpr size_t kJpegInputPadding = 1000;
+
+// Where the output DibImage goes. allocate returns zero-filled memory of the
+// given size (null on failure); release gives it back. On JPEG_OK the caller
+// owns the block; on every other result the decoder has released it.
+struct JpegOutputAllocator {
+    void* (*allocate)(void* context, size_t bytes);
+    void (*release)(void* context, void* memory);
+    void* context;
+};
+
+enum JpegDecodeMode {
+    JPEG_DECODE_FAST = 0,       // fast entropy path and SSE2 kernels where they apply
+    JPEG_DECODE_REFERENCE = 1,  // the literal step-by-step routines and scalar kernels only
+};
+
+// data: `size` file bytes followed by kJpegInputPadding zero bytes.
+// On JPEG_OK *image points at the DibImage (40-byte header, then
+// height * rowBytes pixel bytes, then 15 rows of zero slack).
+JpegResult DecodeJpegMemory(const uint8_t* data, uint32_t size, const JpegOutputAllocator& allocator,
+                            void** image, JpegDecodeMode mode = JPEG_DECODE_FAST);

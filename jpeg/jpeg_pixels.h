@@ -1,0 +1,36 @@
+// Blocks to pixels: the integer inverse DCT, grey stores, and the colour MCU
+// writer with chroma replication. Each kernel has a plain scalar version and,
+// where SSE2 is available, a vector twin that must give the same bytes.
+#pragma once
+
+#include <cstdint>
+
+enum SamplingMode : int16_t {
+    MODE_GREY = 0,
+    MODE_H1V1 = 1,
+    MODE_H2V1 = 2,
+    MODE_H1V2 = 3,
+    MODE_H2V2 = 4,
+    MODE_UNSUPPORTED = 99,
+};
+
+// topLeft points at the first byte (blue) of the top-left pixel of the block
+// or MCU in the bottom-up output; picture row R + 1 lies `stride` bytes
+// before row R, column C lies 3 * C bytes after the row's start. A kernel
+// writes exactly the `columns` x `rows` pixels at the top-left and nothing else.
+struct JpegPixelKernels {
+    // In place, 64 values in natural (row-major) order: coefficients in, samples out.
+    void (*inverseDct8x8)(int16_t* block);
+    // Writes the top-left columns x rows samples of one grey block, clamped to 0..255.
+    void (*storeGreyBlock)(uint8_t* topLeft, int32_t stride, const int16_t* block, int columns, int rows);
+    // Writes the top-left columns x rows pixels of one colour MCU. lumaBlocks
+    // holds the luminance blocks of the MCU (slots 0-3, 64 values each, raster
+    // order within the MCU); mode is one of the four colour SamplingModes.
+    void (*storeColourMcu)(uint8_t* topLeft, int32_t stride, const int16_t* lumaBlocks, const int16_t* cbBlock,
+                           const int16_t* crBlock, SamplingMode mode, int columns, int rows);
+};
+
+extern const JpegPixelKernels kScalarPixelKernels;
+
+// The SSE2 kernels where the build has them, else the scalar ones.
+const JpegPixelKernels& FastPixelKernels();
