@@ -1,0 +1,35 @@
+// The record that carries one wallpaper change, and its two process-wide
+// instances: mainJob (the random change; its displayMode and folder are the
+// saved settings) and dialogJob (the settings dialog and its preview).
+#pragma once
+
+#include <cstdint>
+
+#include "wallpaper/dib_image.h"
+
+constexpr int kPathBufferSize = 260;
+
+struct WallpaperJob {
+    DibHeader* header;        // the locked picture block after a load; the shrink's header after a shrink
+    const char* applyPath;    // the file handed to the desktop
+    uint8_t* outputBits;      // pixels the writer writes
+    uint8_t* shrunkBits;      // shrunk pixels, owned by the job during one change
+    uint8_t* sourceBits;      // first pixel row of the loaded picture
+    int32_t needsShrink;
+    int32_t displayMode;
+    int32_t storedHeight;
+    int32_t sourceWidth;
+    int32_t sourceHeight;
+    int32_t screenWidth;
+    int32_t screenHeight;
+    int32_t originX;
+    int32_t originY;
+    int32_t targetWidth;
+    int32_t targetHeight;
+    int32_t sourceRectWidth;
+    int32_t sourceRectHeight;
+    char folder[kPathBufferSize];
+};
+
+extern WallpaperJob mainJob;
+extern WallpaperJob dialogJob;
