@@ -1,0 +1,80 @@
+// jpeg2bmp IN.jpg OUT.bmp [--reference]
+// Decodes IN.jpg with the program's decoder and, when that succeeds, writes
+// OUT.bmp as the program writes kestrova.bmp: the 14-byte file header, the
+// 40-byte info header and the pixel rows. Prints result=N and exits with N.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "jpeg/jpeg_decoder.h"
+#include "wallpaper/dib_image.h"
+
+namespace {
+
+void* AllocateZeroed(void*, size_t bytes) { return calloc(1, bytes); }
+void Release(void*, void* memory) { free(memory); }
+
+// The file image with the zero padding the decoder reads ahead into; false
+// when the file cannot be read.
+bool ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
+    FILE* file = fopen(path, "rb");
+    if (!file) return false;
+    bool ok = fseek(file, 0, SEEK_END) == 0;
+    const long size = ok ? ftell(file) : -1;
+    ok = ok && size >= 0 && fseek(file, 0, SEEK_SET) == 0;
+    if (ok) {
+        bytes->assign(static_cast<size_t>(size) + kJpegInputPadding, 0);
+        ok = fread(bytes->data(), 1, static_cast<size_t>(size), file) == static_cast<size_t>(size);
+        bytes->resize(static_cast<size_t>(size) + kJpegInputPadding);
+    }
+    fclose(file);
+    return ok;
+}
+
+void PutLittle32(uint8_t* at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+bool WriteBitmap(const char* path, const uint8_t* image) {
+    DibHeader header;
+    memcpy(&header, image, sizeof header);
+    uint8_t fileHeader[14] = {'B', 'M'};
+    PutLittle32(fileHeader + 2, header.biSizeImage + 14 + kDibHeaderSize);
+    PutLittle32(fileHeader + 10, 14 + kDibHeaderSize);
+    FILE* file = fopen(path, "wb");
+    if (!file) return false;
+    bool ok = fwrite(fileHeader, 1, sizeof fileHeader, file) == sizeof fileHeader;
+    ok = ok && fwrite(image, 1, kDibHeaderSize + header.biSizeImage, file) == kDibHeaderSize + header.biSizeImage;
+    return fclose(file) == 0 && ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool reference = argc == 4 && strcmp(argv[3], "--reference") == 0;
+    if (argc != 3 && !reference) {
+        fprintf(stderr, "usage: jpeg2bmp IN.jpg OUT.bmp [--reference]\n");
+        return 64;
+    }
+    std::vector<uint8_t> file;
+    if (!ReadWholeFile(argv[1], &file)) {
+        printf("result=%d\n", JPEG_READ_ERROR);
+        return JPEG_READ_ERROR;
+    }
+    const JpegOutputAllocator allocator = {AllocateZeroed, Release, nullptr};
+    void* image = nullptr;
+    const uint32_t size = static_cast<uint32_t>(file.size() - kJpegInputPadding);
+    const JpegResult result =
+        DecodeJpegMemory(file.data(), size, allocator, &image, reference ? JPEG_DECODE_REFERENCE : JPEG_DECODE_FAST);
+    if (result == JPEG_OK) {
+        const bool written = WriteBitmap(argv[2], static_cast<const uint8_t*>(image));
+        free(image);
+        if (!written) {
+            fprintf(stderr, "jpeg2bmp: cannot write %s\n", argv[2]);
+            return 65;
+        }
+    }
+    printf("result=%d\n", result);
+    return result;
+}
