@@ -1,0 +1,73 @@
+#include "wallpaper/picture_layout.h"
+
+#include <cstring>
+
+#include "jpeg/jpeg_decoder.h"
+
+namespace {
+
+constexpr uint32_t kBiRgb = 0;
+constexpr uint32_t kBiBitfields = 3;
+constexpr uint32_t kBiAlphaBitfields = 6;
+
+// Bit-field masks that follow a 40-byte header (3, or 4 with alpha).
+uint32_t MaskCount(uint32_t compression)
+{
+    if (compression == kBiBitfields) return 3;
+    if (compression == kBiAlphaBitfields) return 4;
+    return 0;
+}
+
+}  // namespace
+
+uint64_t DibColourTableEntries(const DibHeader& header)
+{
+    if (header.biBitCount > 8) return 0;
+    return header.biClrUsed != 0 ? header.biClrUsed : (uint64_t{1} << header.biBitCount);
+}
+
+int CheckBmpImage(const uint8_t* image, uint32_t size)
+{
+    DibHeader header;
+    if (size < sizeof header) return JPEG_INVALID;  // not even the header was read
+    std::memcpy(&header, image, sizeof header);
+
+    if (header.biSize < kDibHeaderSize || header.biSize > size) return JPEG_INVALID;  // header cut short
+    if (header.biWidth < 1) return JPEG_INVALID;                                      // no columns
+    if (header.biHeight == INT32_MIN) return JPEG_INVALID;  // its absolute value does not exist
+
+    // GDI takes the masks from just after a 40-byte header, or from the header's own fields.
+    const uint64_t maskEnd = kDibHeaderSize + 4u * MaskCount(header.biCompression);
+    if (maskEnd > size) return JPEG_INVALID;  // masks past the data
+
+    const uint64_t pixelStart = header.biSize + 4 * DibColourTableEntries(header);
+    if (pixelStart > size) return JPEG_INVALID;  // colour table past the data
+    const uint64_t available = size - pixelStart;
+
+    if (header.biCompression == kBiRgb || MaskCount(header.biCompression) != 0) {
+        const uint64_t rowBytes = (static_cast<uint64_t>(header.biWidth) * header.biBitCount + 31) / 32 * 4;
+        const uint64_t rows = header.biHeight < 0 ? -static_cast<int64_t>(header.biHeight) : header.biHeight;
+        if (rowBytes != 0 && rows > available / rowBytes) return JPEG_INVALID;  // rows past the data
+    } else {
+        // Compressed pixels: GDI reads biSizeImage bytes of them.
+        if (header.biSizeImage == 0 || header.biSizeImage > available) return JPEG_INVALID;
+    }
+    return 0;
+}
+
+int AcceptPicture(WallpaperJob* job, const char* path)
+{
+    DibHeader* header = job->header;
+    if (header->biBitCount == 0 || header->biWidth == 0 || header->biHeight == 0) return JPEG_INVALID;  // nothing to show
+    if (header->biHeight == INT32_MIN) return JPEG_INVALID;  // no absolute height
+
+    job->shrunkBits = nullptr;
+    job->applyPath = path;
+    uint8_t* pixels = reinterpret_cast<uint8_t*>(header) + header->biSize;
+    job->outputBits = pixels;
+    job->sourceBits = pixels + 4 * DibColourTableEntries(*header);
+    job->sourceWidth = header->biWidth;
+    job->storedHeight = header->biHeight;
+    job->sourceHeight = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+    return 0;
+}

@@ -1,0 +1,27 @@
+// The layout of a loaded picture: where its colour table and pixels lie, and
+// whether a BMP file's own header describes only bytes that were read.
+#pragma once
+
+#include <cstdint>
+
+#include "wallpaper/dib_image.h"
+#include "wallpaper/wallpaper_job.h"
+
+// The shortest DibImage the BMP reader takes (the file less its 14-byte
+// file header): the 40-byte header and 4 bytes.
+constexpr uint32_t kBmpMinimumImageSize = 44;
+
+// Entries of the colour table that follows the header (0 above 8 bits per pixel).
+uint64_t DibColourTableEntries(const DibHeader& header);
+
+// 0 when everything the header describes lies inside the `size` bytes at
+// `image`: the header itself, the colour table, the bit-field masks, and the
+// pixel rows (or, for a compressed bitmap, its biSizeImage bytes); else
+// JPEG_INVALID. Width below 1 and sizes whose arithmetic overflows are invalid.
+int CheckBmpImage(const uint8_t* image, uint32_t size);
+
+// Takes job->header as the loaded picture: sets shrunkBits to null, applyPath,
+// outputBits and sourceBits (past the header and any colour table), and the
+// source size. JPEG_INVALID when the bit count, width or height is 0 (or the
+// height has no absolute value).
+int AcceptPicture(WallpaperJob* job, const char* path);
