@@ -32,5 +32,10 @@ struct JpegPixelKernels {
 
 extern const JpegPixelKernels kScalarPixelKernels;
 
+#if defined(__SSE2__)
+// The SSE2 twins: the same bytes as the scalar kernels for every input.
+extern const JpegPixelKernels kSse2PixelKernels;
+#endif
+
 // The SSE2 kernels where the build has them, else the scalar ones.
 const JpegPixelKernels& FastPixelKernels();

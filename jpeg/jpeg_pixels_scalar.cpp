@@ -109,5 +109,3 @@ const JpegPixelKernels kScalarPixelKernels = {
     StoreGreyBlockScalar,
     StoreColourMcuScalar,
 };
-
-const JpegPixelKernels& FastPixelKernels() { return kScalarPixelKernels; }

@@ -17,6 +17,9 @@ struct KernelSet {
 
 std::vector<KernelSet> AllKernelSets() {
     std::vector<KernelSet> sets = {{"Scalar", &kScalarPixelKernels}};
+#if defined(__SSE2__)
+    sets.push_back({"Sse2", &kSse2PixelKernels});
+#endif
     return sets;
 }
 

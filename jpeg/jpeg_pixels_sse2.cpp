@@ -1,0 +1,337 @@
+// SSE2 twins of the scalar pixel kernels. They give the scalar bytes for every
+// input: products are formed exactly in 32-bit lanes, the transform's 16-bit
+// wrap is kept by truncating (not saturating) packs, and MCUs whose samples lie
+// outside the range the 16-bit colour path is exact for go to the scalar code.
+#include "jpeg_pixels.h"
+
+#if defined(__SSE2__)
+
+#include <emmintrin.h>
+
+#include <cstddef>
+#include <cstring>
+
+namespace {
+
+// ---------------------------------------------------------------- transform
+
+inline __m128i Pair(int16_t first, int16_t second) {
+    return _mm_set_epi16(second, first, second, first, second, first, second, first);
+}
+
+// In place: v[i] lane j becomes v[j] lane i.
+inline void Transpose8x8(__m128i v[8]) {
+    const __m128i a0 = _mm_unpacklo_epi16(v[0], v[1]);
+    const __m128i a1 = _mm_unpackhi_epi16(v[0], v[1]);
+    const __m128i a2 = _mm_unpacklo_epi16(v[2], v[3]);
+    const __m128i a3 = _mm_unpackhi_epi16(v[2], v[3]);
+    const __m128i a4 = _mm_unpacklo_epi16(v[4], v[5]);
+    const __m128i a5 = _mm_unpackhi_epi16(v[4], v[5]);
+    const __m128i a6 = _mm_unpacklo_epi16(v[6], v[7]);
+    const __m128i a7 = _mm_unpackhi_epi16(v[6], v[7]);
+
+    const __m128i b0 = _mm_unpacklo_epi32(a0, a2);
+    const __m128i b1 = _mm_unpackhi_epi32(a0, a2);
+    const __m128i b2 = _mm_unpacklo_epi32(a1, a3);
+    const __m128i b3 = _mm_unpackhi_epi32(a1, a3);
+    const __m128i b4 = _mm_unpacklo_epi32(a4, a6);
+    const __m128i b5 = _mm_unpackhi_epi32(a4, a6);
+    const __m128i b6 = _mm_unpacklo_epi32(a5, a7);
+    const __m128i b7 = _mm_unpackhi_epi32(a5, a7);
+
+    v[0] = _mm_unpacklo_epi64(b0, b4);
+    v[1] = _mm_unpackhi_epi64(b0, b4);
+    v[2] = _mm_unpacklo_epi64(b1, b5);
+    v[3] = _mm_unpackhi_epi64(b1, b5);
+    v[4] = _mm_unpacklo_epi64(b2, b6);
+    v[5] = _mm_unpackhi_epi64(b2, b6);
+    v[6] = _mm_unpacklo_epi64(b3, b7);
+    v[7] = _mm_unpackhi_epi64(b3, b7);
+}
+
+// The low 16 bits of (value >> shift), sign-extended: the wrap the scalar
+// transform does when it stores, in a form packssdw keeps unchanged.
+template <int kShift>
+inline __m128i ShiftAndWrap(__m128i value) {
+    return _mm_srai_epi32(_mm_slli_epi32(value, 16 - kShift), 16);
+}
+
+// Four lanes of the 1-D transform from interleaved input pairs (x0,x4),
+// (x2,x6), (x1,x3), (x5,x7); pmaddwd forms each pair's two products and their
+// sum exactly in 32 bits.
+struct EightOutputs {
+    __m128i y[8];
+};
+
+template <int kShift>
+inline EightOutputs HalfPass(__m128i p04, __m128i p26, __m128i p13, __m128i p57) {
+    const __m128i sum04 = _mm_madd_epi16(p04, Pair(32, 32));
+    const __m128i diff04 = _mm_madd_epi16(p04, Pair(32, -32));
+    const __m128i even0 = _mm_madd_epi16(p26, Pair(42, 17));   // a0 - sum04 = -(a3 - sum04)
+    const __m128i even1 = _mm_madd_epi16(p26, Pair(17, -42));  // a1 - diff04 = -(a2 - diff04)
+    const __m128i a0 = _mm_add_epi32(sum04, even0);
+    const __m128i a3 = _mm_sub_epi32(sum04, even0);
+    const __m128i a1 = _mm_add_epi32(diff04, even1);
+    const __m128i a2 = _mm_sub_epi32(diff04, even1);
+
+    const __m128i b0 = _mm_add_epi32(_mm_madd_epi16(p13, Pair(44, 38)), _mm_madd_epi16(p57, Pair(25, 9)));
+    const __m128i b1 = _mm_add_epi32(_mm_madd_epi16(p13, Pair(38, -9)), _mm_madd_epi16(p57, Pair(-44, -25)));
+    const __m128i b2 = _mm_add_epi32(_mm_madd_epi16(p13, Pair(25, -44)), _mm_madd_epi16(p57, Pair(9, 38)));
+    const __m128i b3 = _mm_add_epi32(_mm_madd_epi16(p13, Pair(9, -25)), _mm_madd_epi16(p57, Pair(38, -44)));
+
+    EightOutputs out;
+    out.y[0] = ShiftAndWrap<kShift>(_mm_add_epi32(a0, b0));
+    out.y[1] = ShiftAndWrap<kShift>(_mm_add_epi32(a1, b1));
+    out.y[2] = ShiftAndWrap<kShift>(_mm_add_epi32(a2, b2));
+    out.y[3] = ShiftAndWrap<kShift>(_mm_add_epi32(a3, b3));
+    out.y[4] = ShiftAndWrap<kShift>(_mm_sub_epi32(a3, b3));
+    out.y[5] = ShiftAndWrap<kShift>(_mm_sub_epi32(a2, b2));
+    out.y[6] = ShiftAndWrap<kShift>(_mm_sub_epi32(a1, b1));
+    out.y[7] = ShiftAndWrap<kShift>(_mm_sub_epi32(a0, b0));
+    return out;
+}
+
+// The 1-D transform of eight lines at once: x[k] holds input k of line j in
+// lane j; y[n] gets output n of line j in lane j.
+template <int kShift>
+inline void Pass(const __m128i x[8], __m128i y[8]) {
+    const EightOutputs low = HalfPass<kShift>(_mm_unpacklo_epi16(x[0], x[4]), _mm_unpacklo_epi16(x[2], x[6]),
+                                              _mm_unpacklo_epi16(x[1], x[3]), _mm_unpacklo_epi16(x[5], x[7]));
+    const EightOutputs high = HalfPass<kShift>(_mm_unpackhi_epi16(x[0], x[4]), _mm_unpackhi_epi16(x[2], x[6]),
+                                               _mm_unpackhi_epi16(x[1], x[3]), _mm_unpackhi_epi16(x[5], x[7]));
+    for (int n = 0; n < 8; ++n) y[n] = _mm_packs_epi32(low.y[n], high.y[n]);
+}
+
+// The whole transform from the block's columns (columns[c] lane r holds the
+// coefficient of row r, column c) into natural order.
+void InverseDct8x8Columns(__m128i columns[8], int16_t* block) {
+    __m128i rowOut[8];
+    Pass<5>(columns, rowOut);  // rowOut[n] lane r: row r's output n
+    Transpose8x8(rowOut);      // rowOut[k] lane c: row k, column c
+    __m128i out[8];
+    Pass<8>(rowOut, out);  // out[n] lane c: row n, column c
+    for (int n = 0; n < 8; ++n) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * n), out[n]);
+}
+
+void InverseDct8x8Sse2(int16_t* block) {
+    __m128i v[8];
+    for (int i = 0; i < 8; ++i) v[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
+
+    // Only a DC value D: both passes scale by 32 and the shifts leave floor(D / 8).
+    __m128i ac = _mm_and_si128(v[0], _mm_set_epi16(-1, -1, -1, -1, -1, -1, -1, 0));
+    for (int i = 1; i < 8; ++i) ac = _mm_or_si128(ac, v[i]);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(ac, _mm_setzero_si128())) == 0xFFFF) {
+        const __m128i fill = _mm_srai_epi16(_mm_set1_epi16(block[0]), 3);
+        for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), fill);
+        return;
+    }
+    Transpose8x8(v);
+    InverseDct8x8Columns(v, block);
+}
+
+// ------------------------------------------------------------------- stores
+
+// Twelve bytes from four (b, g, r, x) dwords: the x bytes dropped.
+inline __m128i PackPixels(__m128i dwords) {
+    const __m128i keepFirst = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
+    const int topByte = static_cast<int>(0xFF000000u);
+    const __m128i keepSecond = _mm_set_epi32(0x0000FFFF, topByte, 0x0000FFFF, topByte);
+    // Per 64-bit half: six bytes at its bottom.
+    const __m128i halves = _mm_or_si128(_mm_and_si128(dwords, keepFirst),
+                                        _mm_and_si128(_mm_srli_epi64(dwords, 8), keepSecond));
+    const __m128i upperToSix = _mm_and_si128(_mm_srli_si128(halves, 2), _mm_set_epi32(0, -1, static_cast<int>(0xFFFF0000u), 0));
+    return _mm_or_si128(_mm_move_epi64(halves), upperToSix);
+}
+
+// 48 bytes B0 G0 R0 B1 ... R15 from three planes of sixteen bytes.
+struct Interleaved {
+    __m128i part[3];
+};
+
+inline Interleaved InterleaveBgr(__m128i blue, __m128i green, __m128i red) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i bgLow = _mm_unpacklo_epi8(blue, green);
+    const __m128i bgHigh = _mm_unpackhi_epi8(blue, green);
+    const __m128i rLow = _mm_unpacklo_epi8(red, zero);
+    const __m128i rHigh = _mm_unpackhi_epi8(red, zero);
+    const __m128i p0 = PackPixels(_mm_unpacklo_epi16(bgLow, rLow));
+    const __m128i p1 = PackPixels(_mm_unpackhi_epi16(bgLow, rLow));
+    const __m128i p2 = PackPixels(_mm_unpacklo_epi16(bgHigh, rHigh));
+    const __m128i p3 = PackPixels(_mm_unpackhi_epi16(bgHigh, rHigh));
+    Interleaved out;
+    out.part[0] = _mm_or_si128(p0, _mm_slli_si128(p1, 12));
+    out.part[1] = _mm_or_si128(_mm_srli_si128(p1, 4), _mm_slli_si128(p2, 8));
+    out.part[2] = _mm_or_si128(_mm_srli_si128(p2, 8), _mm_slli_si128(p3, 4));
+    return out;
+}
+
+inline void Store16(uint8_t* at, __m128i value) { _mm_storeu_si128(reinterpret_cast<__m128i*>(at), value); }
+inline void StoreLow8(uint8_t* at, __m128i value) { _mm_storel_epi64(reinterpret_cast<__m128i*>(at), value); }
+inline void StoreHigh8(uint8_t* at, __m128i value) { StoreLow8(at, _mm_unpackhi_epi64(value, value)); }
+
+inline uint8_t* RowStart(uint8_t* topLeft, int32_t stride, int row) {
+    return topLeft - static_cast<ptrdiff_t>(stride) * row;
+}
+
+// Sixteen pixels (48 bytes) to `row`, of which only the first `columns`
+// reach the picture.
+inline void WriteSixteen(uint8_t* row, const Interleaved& pixels, int columns) {
+    if (columns >= 16) {
+        Store16(row, pixels.part[0]);
+        Store16(row + 16, pixels.part[1]);
+        Store16(row + 32, pixels.part[2]);
+        return;
+    }
+    alignas(16) uint8_t staging[48];
+    Store16(staging, pixels.part[0]);
+    Store16(staging + 16, pixels.part[1]);
+    Store16(staging + 32, pixels.part[2]);
+    std::memcpy(row, staging, static_cast<size_t>(3 * columns));
+}
+
+// Two rows of eight pixels, the first in the low half of each plane, to
+// `upper` and `lower` (either may be null when that row lies outside).
+inline void WriteTwoEights(uint8_t* upper, uint8_t* lower, const Interleaved& pixels, int columns) {
+    if (columns >= 8) {
+        if (upper) {
+            Store16(upper, pixels.part[0]);
+            StoreLow8(upper + 16, pixels.part[1]);
+        }
+        if (lower) {
+            StoreHigh8(lower, pixels.part[1]);
+            Store16(lower + 8, pixels.part[2]);
+        }
+        return;
+    }
+    alignas(16) uint8_t staging[48];
+    Store16(staging, pixels.part[0]);
+    Store16(staging + 16, pixels.part[1]);
+    Store16(staging + 32, pixels.part[2]);
+    if (upper) std::memcpy(upper, staging, static_cast<size_t>(3 * columns));
+    if (lower) std::memcpy(lower, staging + 24, static_cast<size_t>(3 * columns));
+}
+
+inline __m128i LoadRow(const int16_t* block, int row) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * row));
+}
+
+void StoreGreyBlockSse2(uint8_t* topLeft, int32_t stride, const int16_t* block, int columns, int rows) {
+    if (columns > 8) columns = 8;
+    if (rows > 8) rows = 8;
+    if (columns <= 0) return;
+    for (int i = 0; i < rows; i += 2) {
+        const bool pair = i + 1 < rows;
+        const __m128i grey = _mm_packus_epi16(LoadRow(block, i), pair ? LoadRow(block, i + 1) : _mm_setzero_si128());
+        WriteTwoEights(RowStart(topLeft, stride, i), pair ? RowStart(topLeft, stride, i + 1) : nullptr,
+                       InterleaveBgr(grey, grey, grey), columns);
+    }
+}
+
+// The colour terms in 16-bit lanes: with every sample in -1024..1023 each
+// intermediate fits, and fix(16Y + m) = clamp(Y + floor(m / 16), 0, 255)
+// because 16Y is a multiple of 16.
+struct ChromaTerms {
+    __m128i blue, green, red;  // floor(24Cb / 16), floor((-9Cb - 12Cr) / 16), floor(20Cr / 16)
+};
+
+inline ChromaTerms ChromaRow(const int16_t* cbBlock, const int16_t* crBlock, int row) {
+    const __m128i cb = LoadRow(cbBlock, row);
+    const __m128i cr = LoadRow(crBlock, row);
+    ChromaTerms terms;
+    terms.blue = _mm_srai_epi16(_mm_mullo_epi16(cb, _mm_set1_epi16(3)), 1);
+    terms.red = _mm_srai_epi16(_mm_mullo_epi16(cr, _mm_set1_epi16(5)), 2);
+    terms.green = _mm_srai_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(cb, _mm_set1_epi16(-9)), _mm_mullo_epi16(cr, _mm_set1_epi16(-12))), 4);
+    return terms;
+}
+
+inline ChromaTerms Widen(const ChromaTerms& terms, bool high) {
+    ChromaTerms wide;
+    if (high) {
+        wide.blue = _mm_unpackhi_epi16(terms.blue, terms.blue);
+        wide.green = _mm_unpackhi_epi16(terms.green, terms.green);
+        wide.red = _mm_unpackhi_epi16(terms.red, terms.red);
+    } else {
+        wide.blue = _mm_unpacklo_epi16(terms.blue, terms.blue);
+        wide.green = _mm_unpacklo_epi16(terms.green, terms.green);
+        wide.red = _mm_unpacklo_epi16(terms.red, terms.red);
+    }
+    return wide;
+}
+
+// Sixteen pixels from two groups of eight luminance samples, each with its own terms.
+inline Interleaved Convert(__m128i lumaA, const ChromaTerms& a, __m128i lumaB, const ChromaTerms& b) {
+    return InterleaveBgr(_mm_packus_epi16(_mm_add_epi16(lumaA, a.blue), _mm_add_epi16(lumaB, b.blue)),
+                         _mm_packus_epi16(_mm_add_epi16(lumaA, a.green), _mm_add_epi16(lumaB, b.green)),
+                         _mm_packus_epi16(_mm_add_epi16(lumaA, a.red), _mm_add_epi16(lumaB, b.red)));
+}
+
+// True when every sample of the blocks lies in -1024..1023.
+bool WithinColourRange(const int16_t* blocks, int count) {
+    __m128i low = _mm_setzero_si128(), high = _mm_setzero_si128();
+    for (int i = 0; i < 8 * count; ++i) {
+        const __m128i row = LoadRow(blocks, i);
+        low = _mm_min_epi16(low, row);
+        high = _mm_max_epi16(high, row);
+    }
+    const __m128i outside = _mm_or_si128(_mm_cmplt_epi16(low, _mm_set1_epi16(-1024)),
+                                         _mm_cmpgt_epi16(high, _mm_set1_epi16(1023)));
+    return _mm_movemask_epi8(outside) == 0;
+}
+
+void StoreColourMcuSse2(uint8_t* topLeft, int32_t stride, const int16_t* lumaBlocks, const int16_t* cbBlock,
+                        const int16_t* crBlock, SamplingMode mode, int columns, int rows) {
+    int h0 = 0, v0 = 0;
+    switch (mode) {
+        case MODE_H1V1: h0 = 1; v0 = 1; break;
+        case MODE_H2V1: h0 = 2; v0 = 1; break;
+        case MODE_H1V2: h0 = 1; v0 = 2; break;
+        case MODE_H2V2: h0 = 2; v0 = 2; break;
+        default: return;  // not a colour MCU: nothing to write
+    }
+    if (columns > 8 * h0) columns = 8 * h0;
+    if (rows > 8 * v0) rows = 8 * v0;
+    if (columns <= 0 || rows <= 0) return;
+    if (!WithinColourRange(lumaBlocks, h0 * v0) || !WithinColourRange(cbBlock, 1) || !WithinColourRange(crBlock, 1)) {
+        kScalarPixelKernels.storeColourMcu(topLeft, stride, lumaBlocks, cbBlock, crBlock, mode, columns, rows);
+        return;
+    }
+
+    if (h0 == 2) {
+        // Sixteen pixels a row: the left and right luminance blocks, each chroma sample twice.
+        for (int r = 0; r < rows; ++r) {
+            const int16_t* left = lumaBlocks + 64 * (2 * (r / 8));
+            const ChromaTerms terms = ChromaRow(cbBlock, crBlock, r / v0);
+            WriteSixteen(RowStart(topLeft, stride, r),
+                         Convert(LoadRow(left, r % 8), Widen(terms, false), LoadRow(left + 64, r % 8),
+                                 Widen(terms, true)),
+                         columns);
+        }
+        return;
+    }
+    // Eight pixels a row, two rows at a time.
+    for (int r = 0; r < rows; r += 2) {
+        const int16_t* luma = lumaBlocks + 64 * (r / 8);
+        const bool pair = r + 1 < rows;
+        const ChromaTerms upper = ChromaRow(cbBlock, crBlock, r / v0);
+        const ChromaTerms lower = v0 == 2 ? upper : ChromaRow(cbBlock, crBlock, (r + 1) & 7);
+        WriteTwoEights(RowStart(topLeft, stride, r), pair ? RowStart(topLeft, stride, r + 1) : nullptr,
+                       Convert(LoadRow(luma, r % 8), upper, LoadRow(luma, (r + 1) % 8), lower), columns);
+    }
+}
+
+}  // namespace
+
+const JpegPixelKernels kSse2PixelKernels = {
+    InverseDct8x8Sse2,
+    StoreGreyBlockSse2,
+    StoreColourMcuSse2,
+};
+
+const JpegPixelKernels& FastPixelKernels() { return kSse2PixelKernels; }
+
+#else  // no SSE2 in this build: the scalar kernels are the fast ones
+
+const JpegPixelKernels& FastPixelKernels() { return kScalarPixelKernels; }
+
+#endif
