@@ -39,6 +39,7 @@ struct ScanBinding {
 };
 
 struct JpegDecoder;
+struct JpegFastScan;  // tables the fast entropy path derives (jpeg_scan_fast.cpp)
 
 // Entropy-decodes one whole MCU into the MCU buffers: dequantised
 // coefficients, natural order (the inverse transform runs afterwards).
@@ -101,6 +102,10 @@ struct JpegDecoder {
 
     JpegDecodeSetup setup;
     uint8_t* image;  // the output DibImage while it is being written
+
+    // Built by DecodeMcuFast on its first MCU from setup.work; FreeDecoder
+    // releases it with the rest.
+    JpegFastScan* fastScan;
 };
 
 // Natural position of the k-th coefficient in zigzag order; entries 64-71 are

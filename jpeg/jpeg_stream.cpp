@@ -314,6 +314,8 @@ void FreeDecoder(JpegDecoder* decoder) {
     if (decoder->cbBlock) work.release(work.context, decoder->cbBlock);
     if (decoder->lumaBlocks) work.release(work.context, decoder->lumaBlocks);
     decoder->crBlock = decoder->cbBlock = decoder->lumaBlocks = nullptr;
+    if (decoder->fastScan) work.release(work.context, decoder->fastScan);
+    decoder->fastScan = nullptr;
 }
 
 JpegResult DecodeJpegWithSetup(const uint8_t* data, uint32_t size, const JpegDecodeSetup& setup, void** image) {
