@@ -1,0 +1,61 @@
+// What the shell's tests share: a recorder in place of the message box, a
+// fresh process-wide state for every test, and a scratch folder on disk.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+struct RecordedBox {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+
+extern std::vector<RecordedBox> recordedBoxes;
+
+// Zeroes appState, the settings and both jobs, and records boxes instead of
+// showing them.
+class ShellTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+// A fresh folder under the temporary directory, removed with all it holds.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    const std::string& path() const { return path_; }
+    std::string Child(const char* name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
+
+// The whole content of a file, or "<missing>".
+std::string ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::string& bytes);
+
+// A hidden top-level window that counts the WM_CLOSE and WM_COMMAND messages
+// it receives instead of acting on them.
+class ProbeWindow {
+public:
+    explicit ProbeWindow(const char* className, const char* caption = "");
+    ~ProbeWindow();
+    HWND handle() const { return window_; }
+    // Dispatches what was posted to this thread.
+    static void PumpMessages();
+    int closes = 0;
+    std::vector<WPARAM> commands;
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND window_;
+    std::string className_;
+};
