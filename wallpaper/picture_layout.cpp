@@ -26,6 +26,14 @@ uint64_t DibColourTableEntries(const DibHeader& header)
     return header.biClrUsed != 0 ? header.biClrUsed : (uint64_t{1} << header.biBitCount);
 }
 
+bool DibRowsFit(const DibHeader& header, uint64_t available)
+{
+    const uint64_t width = header.biWidth < 1 ? 0 : static_cast<uint64_t>(header.biWidth);
+    const uint64_t rowBytes = (width * header.biBitCount + 31) / 32 * 4;
+    const uint64_t rows = header.biHeight < 0 ? -static_cast<int64_t>(header.biHeight) : header.biHeight;
+    return rowBytes == 0 || rows <= available / rowBytes;
+}
+
 int CheckBmpImage(const uint8_t* image, uint32_t size)
 {
     DibHeader header;
@@ -45,9 +53,7 @@ int CheckBmpImage(const uint8_t* image, uint32_t size)
     const uint64_t available = size - pixelStart;
 
     if (header.biCompression == kBiRgb || MaskCount(header.biCompression) != 0) {
-        const uint64_t rowBytes = (static_cast<uint64_t>(header.biWidth) * header.biBitCount + 31) / 32 * 4;
-        const uint64_t rows = header.biHeight < 0 ? -static_cast<int64_t>(header.biHeight) : header.biHeight;
-        if (rowBytes != 0 && rows > available / rowBytes) return JPEG_INVALID;  // rows past the data
+        if (!DibRowsFit(header, available)) return JPEG_INVALID;  // rows past the data
     } else {
         // Compressed pixels: GDI reads biSizeImage bytes of them.
         if (header.biSizeImage == 0 || header.biSizeImage > available) return JPEG_INVALID;

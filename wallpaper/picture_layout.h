@@ -14,6 +14,10 @@ constexpr uint32_t kBmpMinimumImageSize = 44;
 // Entries of the colour table that follows the header (0 above 8 bits per pixel).
 uint64_t DibColourTableEntries(const DibHeader& header);
 
+// Whether the header's pixel rows (padded to 4 bytes) fit in `available`
+// bytes. A width below 1 has no rows; no product can overflow.
+bool DibRowsFit(const DibHeader& header, uint64_t available);
+
 // 0 when everything the header describes lies inside the `size` bytes at
 // `image`: the header itself, the colour table, the bit-field masks, and the
 // pixel rows (or, for a compressed bitmap, its biSizeImage bytes); else
