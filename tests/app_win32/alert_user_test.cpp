@@ -48,7 +48,7 @@ TEST_F(AlertUserTest, EachRowOfThePolicy)
         }
         EXPECT_EQ(appState.errorCount, r.errorsAfter);
         EXPECT_EQ(resident.closes, r.residentClosed ? 1 : 0);
-        // The About flag is not the dialog's: it must not change the policy.
+        // The flags belong to the dialog and the About box, never to AlertUser.
         EXPECT_EQ(appState.uiFlags, r.dialogOpen ? static_cast<unsigned>(DialogOpen) : 0u);
     }
 }
@@ -89,25 +89,6 @@ TEST_F(AlertUserTest, StartUpMessagesHaveNoOwnerAndCountAsTheFirstError)
     ASSERT_EQ(recordedBoxes.size(), 2u);
     EXPECT_EQ(recordedBoxes[1].text, "warning in the dialog");
     EXPECT_EQ(appState.errorCount, 1);
-}
-
-TEST_F(AlertUserTest, WarningsInsideTheDialogNeverCount)
-{
-    ProbeWindow resident("AlertTestResident");
-    appState.residentWindow = resident.handle();
-    appState.uiFlags = DialogOpen;
-
-    AlertUser("one");
-    AlertUser("two");
-    EXPECT_EQ(recordedBoxes.size(), 2u);
-    EXPECT_EQ(appState.errorCount, 0);
-    EXPECT_EQ(resident.closes, 0);
-
-    // Once the dialog is closed, the first error is still shown.
-    appState.uiFlags = 0;
-    AlertUser("three");
-    EXPECT_EQ(recordedBoxes.size(), 3u);
-    EXPECT_EQ(resident.closes, 1);
 }
 
 }  // namespace
