@@ -1,0 +1,261 @@
+// The fast entropy path: one MCU at a time with a 64-bit bit buffer over the
+// de-stuffed data and small lookup tables derived from the 64K arrays. It is
+// taken only where it provably ends exactly where the step-by-step routines
+// would: far from the end of the data (so no bit read can run out) and with
+// the cursor on a data byte. Everywhere else the literal routines decode.
+#include <cstring>
+
+#include "jpeg/jpeg_internal.h"
+
+namespace {
+
+// Bits of the window that index the first-level table.
+constexpr int kLookupBits = 10;
+constexpr int kLookupSize = 1 << kLookupBits;
+
+// Entry layout: bits 0-4 the bits to consume, bits 8-15 the symbol, bits
+// 16-31 the extended value (fused entries). A fused entry holds a code and its
+// value bits, both inside the first kLookupBits bits. kValueFollows: the code
+// is known but its value bits lie beyond; kSlow: the windows under this prefix
+// do not all agree, so the 16-bit arrays answer.
+constexpr uint32_t kValueFollows = 1u << 5;
+constexpr uint32_t kSlow = 1u << 6;
+
+// The most raw bytes one MCU can consume: 6 blocks of at most 64 symbols of
+// 31 bits (16 code + 15 value), every byte doubled by stuffing, plus the
+// buffer's look-ahead. With this many bytes left no bit read can run out.
+constexpr int32_t kFastMargin = 6 * 64 * 31 / 8 * 2 + 64;
+
+struct FastTable {
+    uint32_t entries[kLookupSize];
+    const uint8_t* lengths;  // the literal arrays, for kSlow prefixes
+    const uint8_t* symbols;
+};
+
+}  // namespace
+
+struct JpegFastScan {
+    FastTable dc[3];
+    FastTable ac[3];
+    uint16_t quant[3][72];  // indexed by zigzag position k: Q[zigzag[k]], k up to 71
+};
+
+namespace {
+
+inline int16_t Wrap16(int32_t value) { return static_cast<int16_t>(static_cast<uint16_t>(value)); }
+
+// The value of `category` value bits (EXTEND), in 16-bit arithmetic like the
+// literal reader.
+inline int16_t ExtendValue(uint32_t bits, int category) {
+    if (!(bits & (1u << (category - 1)))) bits = bits - (1u << category) + 1;
+    return static_cast<int16_t>(static_cast<uint16_t>(bits));
+}
+
+// True when all windows that begin with `prefix` give the same length and symbol.
+bool PrefixIsUniform(const uint8_t* lengths, const uint8_t* symbols, int prefix) {
+    constexpr int span = 1 << (16 - kLookupBits);
+    const int base = prefix * span;
+    for (int i = 1; i < span; ++i)
+        if (lengths[base + i] != lengths[base] || symbols[base + i] != symbols[base]) return false;
+    return true;
+}
+
+// The symbol's category: all of a DC symbol (above 15 is corrupt), the low nibble of an AC one.
+inline int CategoryOf(int symbol, bool dc) { return dc ? symbol : symbol & 15; }
+
+void BuildTable(FastTable* table, const uint8_t* lengths, const uint8_t* symbols, bool dc) {
+    table->lengths = lengths;
+    table->symbols = symbols;
+    for (int prefix = 0; prefix < kLookupSize; ++prefix) {
+        const int window = prefix << (16 - kLookupBits);
+        const int length = lengths[window];
+        const int symbol = symbols[window];
+        const int category = CategoryOf(symbol, dc);
+        uint32_t entry;
+        if (!PrefixIsUniform(lengths, symbols, prefix) || category > 15) {
+            entry = kSlow;  // DC categories above 15 are refused on the slow road
+        } else if (category == 0) {
+            entry = static_cast<uint32_t>(length) | static_cast<uint32_t>(symbol) << 8;
+        } else if (length + category <= kLookupBits) {
+            const uint32_t bits = (static_cast<uint32_t>(prefix) >> (kLookupBits - length - category)) &
+                                  ((1u << category) - 1);
+            const uint16_t value = static_cast<uint16_t>(ExtendValue(bits, category));
+            entry = static_cast<uint32_t>(length + category) | static_cast<uint32_t>(symbol) << 8 |
+                    static_cast<uint32_t>(value) << 16;
+        } else {
+            entry = static_cast<uint32_t>(length) | static_cast<uint32_t>(symbol) << 8 | kValueFollows;
+        }
+        table->entries[prefix] = entry;
+    }
+}
+
+JpegFastScan* BuildFastScan(JpegDecoder* decoder) {
+    const JpegOutputAllocator& work = decoder->setup.work;
+    JpegFastScan* fast = static_cast<JpegFastScan*>(work.allocate(work.context, sizeof(JpegFastScan)));
+    if (!fast) return nullptr;
+    const int components = decoder->samplingMode == MODE_GREY ? 1 : 3;
+    for (int c = 0; c < components; ++c) {
+        const ScanBinding& binding = decoder->binding[c];
+        BuildTable(&fast->dc[c], binding.dcLengths, binding.dcSymbols, true);
+        BuildTable(&fast->ac[c], binding.acLengths, binding.acSymbols, false);
+        for (int k = 0; k < 72; ++k) fast->quant[c][k] = binding.quant[decoder->zigzag[k]];
+    }
+    return fast;
+}
+
+// The de-stuffed data as a bit stream: `bits` holds `available` bits at its
+// top, `next` is the first raw byte not yet loaded. Only a 0x00 right after a
+// 0xFF is stuffing; marker bytes inside an MCU are data, as in the literal reader.
+struct BitReader {
+    uint64_t bits;
+    int available;
+    const uint8_t* next;
+};
+
+inline bool HasByteFF(uint32_t word) {
+    const uint32_t inverted = ~word;
+    return ((inverted - 0x01010101u) & ~inverted & 0x80808080u) != 0;
+}
+
+inline void Refill(BitReader& reader) {
+    if (reader.available >= 32) return;
+    uint32_t word;
+    std::memcpy(&word, reader.next, 4);
+    if (!HasByteFF(word)) {
+        word = __builtin_bswap32(word);
+        reader.bits |= static_cast<uint64_t>(word) << (32 - reader.available);
+        reader.available += 32;
+        reader.next += 4;
+        return;
+    }
+    while (reader.available <= 56) {
+        const uint32_t byte = *reader.next++;
+        if (byte == 0xFF && *reader.next == 0x00) reader.next++;  // the stuffing after a 0xFF data byte
+        reader.bits |= static_cast<uint64_t>(byte) << (56 - reader.available);
+        reader.available += 8;
+    }
+}
+
+inline void Consume(BitReader& reader, int count) {
+    reader.bits <<= count;
+    reader.available -= count;
+}
+
+inline uint32_t PeekTop(const BitReader& reader, int count) {
+    return static_cast<uint32_t>(reader.bits >> (64 - count));
+}
+
+// A symbol and its value the literal way: the 16-bit window in the 64K arrays.
+// Returns the category read, or -1 for a DC category above 15.
+inline int DecodeSlow(BitReader& reader, const FastTable& table, bool dc, int* symbol, int16_t* value) {
+    const uint32_t window = PeekTop(reader, 16);
+    Consume(reader, table.lengths[window]);
+    *symbol = table.symbols[window];
+    const int category = CategoryOf(*symbol, dc);
+    if (category > 15) return -1;  // no DC difference has more than 15 bits
+    *value = 0;
+    if (category != 0) {
+        *value = ExtendValue(PeekTop(reader, category), category);
+        Consume(reader, category);
+    }
+    return category;
+}
+
+// One symbol; false for a DC category above 15.
+inline bool DecodeSymbol(BitReader& reader, const FastTable& table, bool dc, int* symbol, int16_t* value) {
+    Refill(reader);
+    const uint32_t entry = table.entries[PeekTop(reader, kLookupBits)];
+    if (!(entry & (kValueFollows | kSlow))) {
+        Consume(reader, entry & 31);
+        *symbol = (entry >> 8) & 0xFF;
+        *value = static_cast<int16_t>(static_cast<uint16_t>(entry >> 16));
+        return true;
+    }
+    if (entry & kSlow) return DecodeSlow(reader, table, dc, symbol, value) >= 0;
+    Consume(reader, entry & 31);
+    *symbol = (entry >> 8) & 0xFF;
+    const int category = CategoryOf(*symbol, dc);
+    *value = ExtendValue(PeekTop(reader, category), category);
+    Consume(reader, category);
+    return true;
+}
+
+// One block into `block` (natural order); false for a corrupt DC category.
+inline bool DecodeBlockFast(BitReader& reader, const JpegFastScan& fast, int component, int16_t* predictor,
+                            const uint16_t* zigzag, int16_t* block) {
+    std::memset(block, 0, 64 * sizeof(int16_t));
+    const uint16_t* quant = fast.quant[component];
+    int symbol;
+    int16_t value;
+    if (!DecodeSymbol(reader, fast.dc[component], true, &symbol, &value)) return false;
+    *predictor = Wrap16(*predictor + value);
+    block[0] = Wrap16(*predictor * quant[0]);
+
+    const FastTable& ac = fast.ac[component];
+    for (int k = 1; k < 64;) {
+        DecodeSymbol(reader, ac, false, &symbol, &value);
+        if (symbol == 0) break;  // end of block: the rest stays zero
+        k += symbol >> 4;
+        if (k > 64) k = 64;  // an overshooting run ends on zigzag[64] = 63
+        block[zigzag[k]] = Wrap16(quant[k] * value);
+        k++;
+    }
+    return true;
+}
+
+// Back from the reader's raw position over the bits it holds unread, to the
+// literal cursor and bit offset.
+void ReturnUnreadBits(const BitReader& reader, JpegDecoder* decoder) {
+    const uint8_t* position = reader.next;
+    const int partial = reader.available & 7;
+    for (int bytes = (reader.available >> 3) + (partial ? 1 : 0); bytes > 0; --bytes) {
+        // A 0x00 after a 0xFF was skipped with that data byte: step over both.
+        if (position[-1] == 0x00 && position[-2] == 0xFF) position--;
+        position--;
+    }
+    decoder->bytesLeft -= static_cast<int32_t>(position - decoder->cursor);
+    decoder->cursor = position;
+    decoder->bitOffset = static_cast<int16_t>(partial ? 8 - partial : 0);
+}
+
+int LumaBlocks(SamplingMode mode) {
+    switch (mode) {
+        case MODE_H2V1:
+        case MODE_H1V2: return 2;
+        case MODE_H2V2: return 4;
+        default: return 1;
+    }
+}
+
+}  // namespace
+
+int DecodeMcuFast(JpegDecoder* decoder) {
+    const uint8_t* cursor = decoder->cursor;
+    // Near the end of the data a read may run out, and a cursor on a stuffed
+    // 0x00 reads differently in the literal window: both go the literal way.
+    if (decoder->bytesLeft < kFastMargin || (cursor[0] == 0x00 && cursor[-1] == 0xFF))
+        return DecodeMcuReference(decoder);
+    if (!decoder->fastScan) decoder->fastScan = BuildFastScan(decoder);
+    if (!decoder->fastScan) return DecodeMcuReference(decoder);  // no memory for the tables: still exact
+    const JpegFastScan& fast = *decoder->fastScan;
+
+    BitReader reader = {0, 0, cursor};
+    Refill(reader);
+    Consume(reader, decoder->bitOffset);
+
+    const uint16_t* zigzag = decoder->zigzag;
+    int16_t* predictors = decoder->dcPredictor;
+    bool sound = true;
+    if (decoder->samplingMode == MODE_GREY) {
+        sound = DecodeBlockFast(reader, fast, 0, &predictors[0], zigzag, decoder->lumaBlocks);
+    } else {
+        const int lumaBlocks = LumaBlocks(decoder->samplingMode);
+        for (int i = 0; i < lumaBlocks && sound; ++i)
+            sound = DecodeBlockFast(reader, fast, 0, &predictors[0], zigzag, decoder->lumaBlocks + 64 * i);
+        sound = sound && DecodeBlockFast(reader, fast, 1, &predictors[1], zigzag, decoder->cbBlock);
+        sound = sound && DecodeBlockFast(reader, fast, 2, &predictors[2], zigzag, decoder->crBlock);
+    }
+    if (!sound) return kMcuCorrupt;
+    ReturnUnreadBits(reader, decoder);
+    return kMcuGoOn;
+}
