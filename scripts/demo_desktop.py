@@ -1,0 +1,59 @@
+#!/usr/bin/env python3
+"""The demo's Wine part: kestrova.exe auto on a 1024x768 virtual desktop,
+then a screenshot of that desktop.
+
+  demo_desktop.py KESTROVA_EXE DRIVER_EXE DEMO_FOLDER SCREENSHOT
+
+DEMO_FOLDER holds app/ (where kestrova.exe and kestrova.ini go) and
+pictures/. Any message box the program shows is read, dismissed and printed.
+"""
+
+import shutil
+import sys
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests" / "e2e"))
+import run_e2e  # noqa: E402  (the end-to-end runner's Wine session and driver)
+
+WIDTH, HEIGHT = 1024, 768
+
+
+class DemoConfig:
+    keep_prefix = False
+
+
+def main():
+    if len(sys.argv) != 5:
+        print(__doc__, file=sys.stderr)
+        return 2
+    kestrova, driver_exe, folder, screenshot = (Path(arg).resolve() for arg in sys.argv[1:])
+    config = DemoConfig()
+    config.driver = driver_exe
+    config.wine_env = run_e2e.wine_environment()
+    exe = folder / "app" / "kestrova.exe"
+    shutil.copy2(kestrova, exe)
+
+    desktop = run_e2e.WineDesktop(config, folder, WIDTH, HEIGHT)
+    try:
+        driver = run_e2e.Driver(desktop, config, "driver-out", "--timeout", "120000")
+        code = run_e2e.run_program(desktop, exe, "auto")
+        time.sleep(2)  # the desktop repaints a moment after the change
+        desktop.screenshot(screenshot.name)
+        boxes, registry, display = driver.stop()
+    except run_e2e.ScenarioFailed as failure:
+        print(f"demo: {failure}", file=sys.stderr)
+        return 1
+    finally:
+        desktop.close()
+
+    shutil.move(str(folder / screenshot.name), str(screenshot))
+    print(f"kestrova.exe auto ended with exit code {code} on a {display} desktop")
+    for text, _ in boxes:
+        print(f"it showed the message: {run_e2e.show(text)}")
+    print(f"wallpaper: {registry.get('Wallpaper', '(none)')}")
+    return 0 if code == 0 and not boxes else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# Builds and tests everything, stopping at the first failure:
+#   native  portable code and its unit tests (ASan + UBSan)
+#   fuzz    the libFuzzer targets, each run for a bounded time
+#   bench   the decoder benchmark, smoke-run on one photo
+#   win64   kestrova.exe and the Windows tests under Wine, end-to-end runs included
+#   win32   the shipping 32-bit kestrova.exe (build only)
+# Needs no display: Xvfb is started for the Wine tests.
+#
+# Environment: KESTROVA_BUILD_ROOT (default build/), KESTROVA_FUZZ_SECONDS
+# (per target, default 60), KESTROVA_JOBS (default 2), KESTROVA_SKIP_DEPS=1
+# to skip the package check.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+build=${KESTROVA_BUILD_ROOT:-$root/build}
+fuzz_seconds=${KESTROVA_FUZZ_SECONDS:-60}
+jobs=${KESTROVA_JOBS:-2}
+bench_photos=$root/../shared/bench
+export KESTROVA_WINE_TEMPLATE=$build/wine-template
+
+summary=()
+current=
+stage_started=0
+all_started=$SECONDS
+
+print_summary() {
+  echo
+  echo "=== summary"
+  local line
+  for line in "${summary[@]}"; do echo "  $line"; done
+  echo "  total $((SECONDS - all_started)) s"
+}
+
+on_exit() {
+  local rc=$?
+  if [ $rc -ne 0 ] && [ -n "$current" ]; then
+    summary+=("$(printf '%-8s FAILED after %d s' "$current" $((SECONDS - stage_started)))")
+    print_summary
+    echo "test-all: FAILED in stage '$current' (exit code $rc); see the output above" >&2
+  fi
+}
+trap on_exit EXIT
+
+begin() {
+  current=$1
+  stage_started=$SECONDS
+  echo
+  echo "=== $current: $2"
+}
+
+finish() {
+  summary+=("$(printf '%-8s passed in %d s%s' "$current" $((SECONDS - stage_started)) "${1:+ ($1)}")")
+  current=
+}
+
+configure() {
+  local preset=$1
+  shift
+  cmake --preset "$preset" -B "$build/$preset" "$@" >"$build/$preset.configure.log" 2>&1 || {
+    cat "$build/$preset.configure.log" >&2
+    return 1
+  }
+}
+
+compile() {
+  cmake --build "$build/$1" -j "$jobs"
+}
+
+# One bounded libFuzzer run; any crash, leak, timeout or sanitizer report fails.
+run_fuzzer() {
+  local target=$1
+  shift
+  local exe="$build/fuzz/fuzz/$target"
+  local corpus="$build/fuzz/corpus-$target"
+  local seeds=()
+  local dir
+  for dir in "$@"; do [ -d "$dir" ] && seeds+=("$dir"); done
+  mkdir -p "$corpus" "$build/fuzz/findings"
+  echo "--- $target for $fuzz_seconds s, seeds: ${seeds[*]:-none}"
+  "$exe" -max_total_time="$fuzz_seconds" -timeout=10 -print_final_stats=1 \
+    -artifact_prefix="$build/fuzz/findings/$target-" "$corpus" "${seeds[@]}" \
+    >"$build/fuzz/$target.log" 2>&1 || {
+    tail -n 60 "$build/fuzz/$target.log" >&2
+    echo "$target found a failing input; it is in $build/fuzz/findings/" >&2
+    return 1
+  }
+  grep -E '^stat::number_of_executed_units' "$build/fuzz/$target.log" | sed "s/^/    $target /" || true
+}
+
+mkdir -p "$build"
+
+begin deps "Debian packages and the Japanese locale"
+if [ "${KESTROVA_SKIP_DEPS:-0}" = 1 ]; then
+  echo "skipped (KESTROVA_SKIP_DEPS=1)"
+else
+  "$root/scripts/install-deps.sh"
+fi
+finish
+
+begin native "portable code and unit tests, ASan + UBSan"
+configure native
+compile native
+ctest --test-dir "$build/native" --output-on-failure -j "$jobs"
+finish
+
+begin fuzz "libFuzzer targets, $fuzz_seconds s each"
+configure fuzz
+compile fuzz
+run_fuzzer fuzz_jpeg "$root/tests/jpeg/data"
+run_fuzzer fuzz_bmp "$root/tests/wallpaper/bmp_seeds"
+finish
+
+begin bench "decoder benchmark build and smoke run"
+configure bench
+compile bench
+bench_note="no photos beside the repository"
+photo=$bench_photos/photo-1920x1080-420-q90.jpg
+if [ -f "$photo" ]; then
+  "$build/bench/bench/jpegbench" "$photo" 3 | tee "$build/bench/smoke.txt"
+  [ "$(grep -c '^decode_ms [0-9.]*$' "$build/bench/smoke.txt")" -eq 3 ] || {
+    echo "jpegbench did not print three decode times" >&2
+    false
+  }
+  bench_note="median of 3 decodes of $(basename "$photo"): $(grep '^decode_ms' "$build/bench/smoke.txt" |
+    awk '{print $2}' | sort -n | sed -n 2p) ms"
+fi
+finish "$bench_note"
+
+begin win64 "kestrova.exe and the tests under Wine"
+configure win64 -DKESTROVA_JPEG2BMP="$build/native/tools/jpeg2bmp"
+compile win64
+[ -f "$build/win64/kestrova.exe" ] || { echo "the win64 build made no kestrova.exe" >&2; false; }
+"$root/scripts/wine-prefix.sh" build
+xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+  ctest --test-dir "$build/win64" --output-on-failure -j "$jobs"
+finish
+
+begin win32 "the shipping 32-bit kestrova.exe, build only"
+configure win32
+compile win32
+[ -f "$build/win32/kestrova.exe" ] || { echo "the win32 build made no kestrova.exe" >&2; false; }
+finish "$(stat -c %s "$build/win32/kestrova.exe") bytes"
+
+print_summary
+echo "test-all: everything passed"
