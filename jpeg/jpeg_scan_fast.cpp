@@ -7,6 +7,13 @@
 
 #include "jpeg/jpeg_internal.h"
 
+// The per-symbol steps must stay in registers inside the MCU loop.
+#if defined(__GNUC__)
+#define FAST_INLINE inline __attribute__((always_inline))
+#else
+#define FAST_INLINE inline
+#endif
+
 namespace {
 
 // Bits of the window that index the first-level table.
@@ -14,12 +21,17 @@ constexpr int kLookupBits = 10;
 constexpr int kLookupSize = 1 << kLookupBits;
 
 // Entry layout: bits 0-4 the bits to consume, bits 8-15 the symbol, bits
-// 16-31 the extended value (fused entries). A fused entry holds a code and its
-// value bits, both inside the first kLookupBits bits. kValueFollows: the code
-// is known but its value bits lie beyond; kSlow: the windows under this prefix
-// do not all agree, so the 16-bit arrays answer.
+// 16-31 the extended value. Without a flag the entry holds the code and its
+// value bits, both inside the first kLookupBits bits (most symbols of a
+// photo). kValueFollows: the entry holds the code only; its value bits come
+// next. kSlow: the windows under this prefix do not all give the same code (a
+// code longer than kLookupBits, or a malformed table), so the 16-bit arrays
+// answer; DC categories above 15 take this road too.
 constexpr uint32_t kValueFollows = 1u << 5;
 constexpr uint32_t kSlow = 1u << 6;
+
+// Run-length positions past the block's end land on its last coefficient.
+constexpr int kZigzagSpan = 64 + 16;
 
 // The most raw bytes one MCU can consume: 6 blocks of at most 64 symbols of
 // 31 bits (16 code + 15 value), every byte doubled by stuffing, plus the
@@ -37,18 +49,25 @@ struct FastTable {
 struct JpegFastScan {
     FastTable dc[3];
     FastTable ac[3];
-    uint16_t quant[3][72];  // indexed by zigzag position k: Q[zigzag[k]], k up to 71
+    uint16_t quant[3][kZigzagSpan];  // Q[zigzag[k]] for zigzag position k
+    uint8_t zigzag[kZigzagSpan];     // natural position of zigzag position k; 63 from 63 on
 };
 
 namespace {
 
 inline int16_t Wrap16(int32_t value) { return static_cast<int16_t>(static_cast<uint16_t>(value)); }
 
-// The value of `category` value bits (EXTEND), in 16-bit arithmetic like the
-// literal reader.
-inline int16_t ExtendValue(uint32_t bits, int category) {
-    if (!(bits & (1u << (category - 1)))) bits = bits - (1u << category) + 1;
-    return static_cast<int16_t>(static_cast<uint16_t>(bits));
+// The symbol's category: all of a DC symbol (above 15 is corrupt), the low nibble of an AC one.
+inline int CategoryOf(int symbol, bool dc) { return dc ? symbol : symbol & 15; }
+
+// The value of the `category` bits at the top of `bits` (EXTEND: a clear top
+// bit means negative), in 16 bits like the literal reader; 0 for category 0.
+FAST_INLINE int16_t ValueAtTop(uint64_t bits, int category) {
+    const int shift = 63 - category;  // two shifts, so that category 0 yields no bits
+    const uint64_t raw = (bits >> shift) >> 1;
+    const uint64_t ones = (~uint64_t{0} >> shift) >> 1;
+    const uint64_t negative = static_cast<uint64_t>(static_cast<int64_t>(~bits) >> 63) & ones;
+    return static_cast<int16_t>(static_cast<uint16_t>(raw - negative));
 }
 
 // True when all windows that begin with `prefix` give the same length and symbol.
@@ -60,9 +79,6 @@ bool PrefixIsUniform(const uint8_t* lengths, const uint8_t* symbols, int prefix)
     return true;
 }
 
-// The symbol's category: all of a DC symbol (above 15 is corrupt), the low nibble of an AC one.
-inline int CategoryOf(int symbol, bool dc) { return dc ? symbol : symbol & 15; }
-
 void BuildTable(FastTable* table, const uint8_t* lengths, const uint8_t* symbols, bool dc) {
     table->lengths = lengths;
     table->symbols = symbols;
@@ -71,19 +87,15 @@ void BuildTable(FastTable* table, const uint8_t* lengths, const uint8_t* symbols
         const int length = lengths[window];
         const int symbol = symbols[window];
         const int category = CategoryOf(symbol, dc);
-        uint32_t entry;
+        uint32_t entry = static_cast<uint32_t>(symbol) << 8;
         if (!PrefixIsUniform(lengths, symbols, prefix) || category > 15) {
-            entry = kSlow;  // DC categories above 15 are refused on the slow road
-        } else if (category == 0) {
-            entry = static_cast<uint32_t>(length) | static_cast<uint32_t>(symbol) << 8;
+            entry = kSlow;
         } else if (length + category <= kLookupBits) {
-            const uint32_t bits = (static_cast<uint32_t>(prefix) >> (kLookupBits - length - category)) &
-                                  ((1u << category) - 1);
-            const uint16_t value = static_cast<uint16_t>(ExtendValue(bits, category));
-            entry = static_cast<uint32_t>(length + category) | static_cast<uint32_t>(symbol) << 8 |
-                    static_cast<uint32_t>(value) << 16;
+            const uint64_t afterCode = (static_cast<uint64_t>(prefix) << (64 - kLookupBits)) << length;
+            const uint16_t value = static_cast<uint16_t>(ValueAtTop(afterCode, category));
+            entry |= static_cast<uint32_t>(length + category) | static_cast<uint32_t>(value) << 16;
         } else {
-            entry = static_cast<uint32_t>(length) | static_cast<uint32_t>(symbol) << 8 | kValueFollows;
+            entry |= static_cast<uint32_t>(length) | kValueFollows;
         }
         table->entries[prefix] = entry;
     }
@@ -93,12 +105,13 @@ JpegFastScan* BuildFastScan(JpegDecoder* decoder) {
     const JpegOutputAllocator& work = decoder->setup.work;
     JpegFastScan* fast = static_cast<JpegFastScan*>(work.allocate(work.context, sizeof(JpegFastScan)));
     if (!fast) return nullptr;
+    for (int k = 0; k < kZigzagSpan; ++k) fast->zigzag[k] = static_cast<uint8_t>(decoder->zigzag[k < 64 ? k : 64]);
     const int components = decoder->samplingMode == MODE_GREY ? 1 : 3;
     for (int c = 0; c < components; ++c) {
         const ScanBinding& binding = decoder->binding[c];
         BuildTable(&fast->dc[c], binding.dcLengths, binding.dcSymbols, true);
         BuildTable(&fast->ac[c], binding.acLengths, binding.acSymbols, false);
-        for (int k = 0; k < 72; ++k) fast->quant[c][k] = binding.quant[decoder->zigzag[k]];
+        for (int k = 0; k < kZigzagSpan; ++k) fast->quant[c][k] = binding.quant[fast->zigzag[k]];
     }
     return fast;
 }
@@ -117,13 +130,13 @@ inline bool HasByteFF(uint32_t word) {
     return ((inverted - 0x01010101u) & ~inverted & 0x80808080u) != 0;
 }
 
-inline void Refill(BitReader& reader) {
+// At least 32 bits available afterwards.
+FAST_INLINE void Refill(BitReader& reader) {
     if (reader.available >= 32) return;
     uint32_t word;
     std::memcpy(&word, reader.next, 4);
     if (!HasByteFF(word)) {
-        word = __builtin_bswap32(word);
-        reader.bits |= static_cast<uint64_t>(word) << (32 - reader.available);
+        reader.bits |= static_cast<uint64_t>(__builtin_bswap32(word)) << (32 - reader.available);
         reader.available += 32;
         reader.next += 4;
         return;
@@ -136,69 +149,60 @@ inline void Refill(BitReader& reader) {
     }
 }
 
-inline void Consume(BitReader& reader, int count) {
+FAST_INLINE void Consume(BitReader& reader, int count) {
     reader.bits <<= count;
     reader.available -= count;
 }
 
-inline uint32_t PeekTop(const BitReader& reader, int count) {
-    return static_cast<uint32_t>(reader.bits >> (64 - count));
-}
-
-// A symbol and its value the literal way: the 16-bit window in the 64K arrays.
-// Returns the category read, or -1 for a DC category above 15.
-inline int DecodeSlow(BitReader& reader, const FastTable& table, bool dc, int* symbol, int16_t* value) {
-    const uint32_t window = PeekTop(reader, 16);
+// A symbol and its value the literal way: the 16-bit window in the 64K
+// arrays. Returns the entry the first-level table would hold for it, or
+// kSlow for a DC category above 15.
+uint32_t DecodeSlow(BitReader& reader, const FastTable& table, bool dc) {
+    const uint32_t window = static_cast<uint32_t>(reader.bits >> 48);
     Consume(reader, table.lengths[window]);
-    *symbol = table.symbols[window];
-    const int category = CategoryOf(*symbol, dc);
-    if (category > 15) return -1;  // no DC difference has more than 15 bits
-    *value = 0;
-    if (category != 0) {
-        *value = ExtendValue(PeekTop(reader, category), category);
-        Consume(reader, category);
-    }
-    return category;
+    const int symbol = table.symbols[window];
+    const int category = CategoryOf(symbol, dc);
+    if (category > 15) return kSlow;  // no DC difference has more than 15 bits
+    const uint16_t value = static_cast<uint16_t>(ValueAtTop(reader.bits, category));
+    Consume(reader, category);
+    return static_cast<uint32_t>(symbol) << 8 | static_cast<uint32_t>(value) << 16;
 }
 
-// One symbol; false for a DC category above 15.
-inline bool DecodeSymbol(BitReader& reader, const FastTable& table, bool dc, int* symbol, int16_t* value) {
+// One symbol and its value, as an entry with nothing left to consume: symbol
+// in bits 8-15, value in bits 16-31; kSlow for a DC category above 15.
+FAST_INLINE uint32_t DecodeSymbol(BitReader& reader, const FastTable& table, bool dc) {
     Refill(reader);
-    const uint32_t entry = table.entries[PeekTop(reader, kLookupBits)];
+    uint32_t entry = table.entries[reader.bits >> (64 - kLookupBits)];
     if (!(entry & (kValueFollows | kSlow))) {
         Consume(reader, entry & 31);
-        *symbol = (entry >> 8) & 0xFF;
-        *value = static_cast<int16_t>(static_cast<uint16_t>(entry >> 16));
-        return true;
+        return entry;
     }
-    if (entry & kSlow) return DecodeSlow(reader, table, dc, symbol, value) >= 0;
+    if (entry & kSlow) return DecodeSlow(reader, table, dc);
     Consume(reader, entry & 31);
-    *symbol = (entry >> 8) & 0xFF;
-    const int category = CategoryOf(*symbol, dc);
-    *value = ExtendValue(PeekTop(reader, category), category);
+    const int category = CategoryOf((entry >> 8) & 0xFF, dc);
+    const uint16_t value = static_cast<uint16_t>(ValueAtTop(reader.bits, category));
     Consume(reader, category);
-    return true;
+    return (entry & 0xFF00) | static_cast<uint32_t>(value) << 16;
 }
 
+inline int16_t ValueOf(uint32_t entry) { return static_cast<int16_t>(static_cast<uint16_t>(entry >> 16)); }
+
 // One block into `block` (natural order); false for a corrupt DC category.
-inline bool DecodeBlockFast(BitReader& reader, const JpegFastScan& fast, int component, int16_t* predictor,
-                            const uint16_t* zigzag, int16_t* block) {
+FAST_INLINE bool DecodeBlockFast(BitReader& reader, const JpegFastScan& fast, int component, int16_t* predictor,
+                                 int16_t* block) {
     std::memset(block, 0, 64 * sizeof(int16_t));
     const uint16_t* quant = fast.quant[component];
-    int symbol;
-    int16_t value;
-    if (!DecodeSymbol(reader, fast.dc[component], true, &symbol, &value)) return false;
-    *predictor = Wrap16(*predictor + value);
+    const uint32_t dc = DecodeSymbol(reader, fast.dc[component], true);
+    if (dc == kSlow) return false;
+    *predictor = Wrap16(*predictor + ValueOf(dc));
     block[0] = Wrap16(*predictor * quant[0]);
 
     const FastTable& ac = fast.ac[component];
-    for (int k = 1; k < 64;) {
-        DecodeSymbol(reader, ac, false, &symbol, &value);
-        if (symbol == 0) break;  // end of block: the rest stays zero
-        k += symbol >> 4;
-        if (k > 64) k = 64;  // an overshooting run ends on zigzag[64] = 63
-        block[zigzag[k]] = Wrap16(quant[k] * value);
-        k++;
+    for (int k = 1; k < 64; ++k) {
+        const uint32_t entry = DecodeSymbol(reader, ac, false);
+        if (!(entry & 0xFF00)) break;  // end of block: the rest stays zero
+        k += (entry >> 12) & 15;       // the run; past 63 it lands on the last coefficient
+        block[fast.zigzag[k]] = Wrap16(quant[k] * ValueOf(entry));
     }
     return true;
 }
@@ -243,17 +247,16 @@ int DecodeMcuFast(JpegDecoder* decoder) {
     Refill(reader);
     Consume(reader, decoder->bitOffset);
 
-    const uint16_t* zigzag = decoder->zigzag;
     int16_t* predictors = decoder->dcPredictor;
     bool sound = true;
     if (decoder->samplingMode == MODE_GREY) {
-        sound = DecodeBlockFast(reader, fast, 0, &predictors[0], zigzag, decoder->lumaBlocks);
+        sound = DecodeBlockFast(reader, fast, 0, &predictors[0], decoder->lumaBlocks);
     } else {
         const int lumaBlocks = LumaBlocks(decoder->samplingMode);
         for (int i = 0; i < lumaBlocks && sound; ++i)
-            sound = DecodeBlockFast(reader, fast, 0, &predictors[0], zigzag, decoder->lumaBlocks + 64 * i);
-        sound = sound && DecodeBlockFast(reader, fast, 1, &predictors[1], zigzag, decoder->cbBlock);
-        sound = sound && DecodeBlockFast(reader, fast, 2, &predictors[2], zigzag, decoder->crBlock);
+            sound = DecodeBlockFast(reader, fast, 0, &predictors[0], decoder->lumaBlocks + 64 * i);
+        sound = sound && DecodeBlockFast(reader, fast, 1, &predictors[1], decoder->cbBlock);
+        sound = sound && DecodeBlockFast(reader, fast, 2, &predictors[2], decoder->crBlock);
     }
     if (!sound) return kMcuCorrupt;
     ReturnUnreadBits(reader, decoder);
