@@ -8,116 +8,81 @@
 
 namespace {
 
-TEST(PictureExtensionIndex, ClassifiesByTheLastDotIgnoringAsciiCase)
+TEST(PictureNames, ExtensionByLastDotAndOwnBitmapExcluded)
 {
     struct Case {
         const char* name;
         int index;
+        bool picture;
     };
     const Case cases[] = {
-        {"c.bmp", 0},      {"a.JPG", 1},  {"b.Jpeg", 2},      {"x.tar.bmp", 0}, {"x.bmp.jpg", 1},
-        {".bmp", 0},       {"d.gif", -1}, {"e", -1},          {"f.jpg.txt", -1}, {"ends.", -1},
-        {".", -1},         {"..", -1},    {"a.bm", -1},       {"a.bmpx", -1},   {"a.jpegg", -1},
-        {"a.jpe", -1},     {"", -1},      {"dir.jpg\\x", -1}, {"a.bmp ", -1},  {"KESTROVA.BMP", 0},
+        {"c.bmp", 0, true},          {"a.JPG", 1, true},        {"b.Jpeg", 2, true},        {"x.tar.bmp", 0, true},
+        {"x.bmp.jpg", 1, true},      {".bmp", 0, true},         {"KESTROVA.BMP", 0, false}, {"Kestrova.Bmp", 0, false},
+        {"xkestrova.bmp", 0, true},  {"kestrova.bmp.bmp", 0, true}, {"kestrova.jpg", 1, true}, {"d.gif", -1, false},
+        {"e", -1, false},            {"f.jpg.txt", -1, false},  {"ends.", -1, false},       {"..", -1, false},
+        {"a.bm", -1, false},         {"a.bmpx", -1, false},     {"a.jpe", -1, false},       {"a.bmp ", -1, false},
     };
-    for (const Case& c : cases) EXPECT_EQ(PictureExtensionIndex(c.name), c.index) << c.name;
-}
-
-TEST(PictureNames, OwnOutputBitmapIsNeverAPicture)
-{
-    EXPECT_TRUE(IsOutputBitmapName("kestrova.bmp"));
-    EXPECT_TRUE(IsOutputBitmapName("KESTROVA.BMP"));
-    EXPECT_TRUE(IsOutputBitmapName("Kestrova.Bmp"));
-    EXPECT_FALSE(IsOutputBitmapName("kestrova.bmp.bmp"));
-    EXPECT_FALSE(IsOutputBitmapName("xkestrova.bmp"));
-    EXPECT_FALSE(IsOutputBitmapName("kestrova.bm"));
-    EXPECT_FALSE(IsOutputBitmapName("kestrova.jpg"));
-
-    // The example folder: three pictures.
-    const char* folder[] = {".", "..", "a.JPG", "b.Jpeg", "c.bmp", "KESTROVA.BMP", "d.gif", "e", "f.jpg.txt"};
-    int pictures = 0;
-    for (const char* name : folder) pictures += IsPictureName(name) ? 1 : 0;
-    EXPECT_EQ(pictures, 3);
-    EXPECT_TRUE(IsPictureName("kestrova.jpg"));
-}
-
-// Joins into an exactly 260-byte heap buffer, so that any write past it is caught.
-struct Joined {
-    int result;
-    std::string text;
-};
-
-Joined Join(const std::string& folder, const char* name, LeadByteTest test = IsCp932LeadByte)
-{
-    std::unique_ptr<char[]> destination(new char[260]);
-    std::memset(destination.get(), 'Z', 260);
-    destination[259] = '\0';
-    const int result = JoinPathWith(destination.get(), folder.c_str(), name, test);
-    return {result, destination.get()};
+    for (const Case& c : cases) {
+        EXPECT_EQ(PictureExtensionIndex(c.name), c.index) << c.name;
+        EXPECT_EQ(IsPictureName(c.name), c.picture) << c.name;
+    }
 }
 
 bool NoDoubleByteCharacters(unsigned char) { return false; }
 
-TEST(JoinPath, SeparatorOnlyWhenTheFolderDoesNotEndInOne)
+// Joins into an exactly 260-byte heap buffer (ASan catches any write past
+// it) first filled with 'Z'; returns the result and the buffer's text.
+std::pair<int, std::string> Join(const std::string& folder, const std::string& name,
+                                 LeadByteTest test = IsCp932LeadByte)
 {
-    EXPECT_EQ(Join("C:", "*.*").text, "C:*.*");
-    EXPECT_EQ(Join("C:", "*.*").result, 5);
-    EXPECT_EQ(Join("C:\\Pictures\\", "*.*").text, "C:\\Pictures\\*.*");
-    EXPECT_EQ(Join("C:\\Pictures", "*.*").text, "C:\\Pictures\\*.*");
-    EXPECT_EQ(Join("C:\\Pictures", "*.*").result, 15);
-    EXPECT_EQ(Join("C:\\Pictures\\", "kestrova.bmp").text, "C:\\Pictures\\kestrova.bmp");
+    std::unique_ptr<char[]> destination(new char[260]);
+    std::memset(destination.get(), 'Z', 259);
+    destination[259] = '\0';
+    const int result = JoinPathWith(destination.get(), folder.c_str(), name.c_str(), test);
+    return {result, destination.get()};
 }
 
-TEST(JoinPath, EmptyFolderFailsAndWritesNothing)
+TEST(JoinPath, SeparatorUnlessTheLastCharacterIsColonOrBackslash)
 {
-    const Joined joined = Join("", "*.*");
-    EXPECT_EQ(joined.result, 0);
-    EXPECT_EQ(joined.text, std::string(259, 'Z'));
-}
-
-TEST(JoinPath, DoubleByteCharacterEndingIn5CStillGetsItsSeparator)
-{
-    // "表", "ソ" and "能" in code page 932: their second byte is '\'.
-    for (const char* character : {"\x95\x5C", "\x83\x5C", "\x94\x5C"}) {
-        const std::string folder = std::string("C:\\") + character;
-        EXPECT_EQ(Join(folder, "*.*").text, folder + "\\*.*");
-        EXPECT_EQ(Join(folder + "\\", "*.*").text, folder + "\\*.*");
-        // Double-byte characters earlier in the folder do not disturb the walk.
-        EXPECT_EQ(Join(folder + character + "x", "a.jpg").text, folder + character + "x\\a.jpg");
+    const std::string table = "\x95\x5C";  // "表": its second byte is '\'
+    const std::pair<std::string, std::string> cases[] = {
+        {"C:", "C:*.*"},
+        {"C:\\Pictures\\", "C:\\Pictures\\*.*"},
+        {"C:\\Pictures", "C:\\Pictures\\*.*"},
+        {"C:\\" + table, "C:\\" + table + "\\*.*"},
+        {"C:\\\x83\x5C", "C:\\\x83\x5C\\*.*"},              // "ソ"
+        {"C:\\\x94\x5C", "C:\\\x94\x5C\\*.*"},              // "能"
+        {"C:\\" + table + "\\", "C:\\" + table + "\\*.*"},
+        {"C:\\" + table + table + "x", "C:\\" + table + table + "x\\*.*"},
+        {"C:\\\xB1\x5C", "C:\\\xB1\x5C*.*"},  // half-width katakana is one byte; then a real '\'
+        {"C:\\\x95", "C:\\\x95\\*.*"},        // a lead byte with nothing after it
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Join(c.first, "*.*"), std::make_pair(static_cast<int>(c.second.size()), c.second)) << c.first;
     }
-    // A pair of half-width katakana are two single-byte characters, the second ending nothing.
-    EXPECT_EQ(Join("C:\\\xB1\x5C", "*.*").text, "C:\\\xB1\x5C*.*");
-    // A lead byte with nothing after it counts as a character of its own.
-    EXPECT_EQ(Join("C:\\\x95", "*.*").text, "C:\\\x95\\*.*");
-    // The lead-byte test decides: without double-byte characters, the trail byte is a separator.
-    EXPECT_EQ(Join("C:\\\x95\x5C", "*.*", NoDoubleByteCharacters).text, "C:\\\x95\x5C*.*");
+    // The lead-byte test decides: without double-byte characters the trail byte is a separator.
+    EXPECT_EQ(Join("C:\\" + table, "*.*", NoDoubleByteCharacters).second, "C:\\" + table + "*.*");
+    // An empty folder fails and writes nothing.
+    EXPECT_EQ(Join("", "*.*"), std::make_pair(0, std::string(259, 'Z')));
 }
 
-TEST(JoinPath, NeverWritesPastItsBuffer)
+TEST(JoinPath, PathsThatDoNotFitFailWithoutWritingPastTheBuffer)
 {
-    // Folder + '\' + name of 259 characters fit with the terminating zero; 260 do not.
     const std::string folder = "C:\\" + std::string(250, 'p');  // 253 characters
-    const Joined fits = Join(folder, "12345");                   // 253 + 1 + 5 = 259
-    EXPECT_EQ(fits.result, 259);
-    EXPECT_EQ(fits.text, folder + "\\12345");
-    const Joined tooLong = Join(folder, "123456");  // 260
-    EXPECT_EQ(tooLong.result, 0);
-    EXPECT_EQ(tooLong.text, "");  // never a stale or cut path
+    EXPECT_EQ(Join(folder, "12345").first, 259);                 // + '\' + 5 = 259: fits with its zero
+    EXPECT_EQ(Join(folder, "123456"), std::make_pair(0, std::string()));  // 260: empty, never a cut path
+    EXPECT_EQ(Join(folder + "\\", "12345").first, 259);
+    EXPECT_EQ(Join(folder + "\\", "123456").first, 0);
+    EXPECT_EQ(Join("C:", std::string(257, 'n')).first, 259);
+    EXPECT_EQ(Join("C:", std::string(258, 'n')).first, 0);
+    EXPECT_EQ(Join("C:", std::string(400, 'n')).first, 0);
 
-    // The separator counts: a folder ending in '\' leaves room for one more byte.
-    EXPECT_EQ(Join(folder + "\\", "12345").result, 259);
-    EXPECT_EQ(Join(folder + "\\", "123456").result, 0);
-
-    // A 259-character name on a drive folder.
-    EXPECT_EQ(Join("C:", std::string(257, 'n').c_str()).result, 259);
-    EXPECT_EQ(Join("C:", std::string(258, 'n').c_str()).result, 0);
-
-    // A folder buffer with no terminating zero in its 260 bytes is not read past.
+    // A folder buffer without a terminating zero in its 260 bytes is not read past.
     std::unique_ptr<char[]> unterminated(new char[260]);
     std::memset(unterminated.get(), 'u', 260);
     char destination[260];
     EXPECT_EQ(JoinPathWith(destination, unterminated.get(), "*.*", IsCp932LeadByte), 0);
-    unterminated[259] = '\x95';  // a lead byte in the last position
+    unterminated[259] = '\x95';
     EXPECT_EQ(JoinPathWith(destination, unterminated.get(), "*.*", IsCp932LeadByte), 0);
 }
 

@@ -11,6 +11,7 @@ namespace {
 using ApplyWallpaperTest = WallpaperTest;
 
 std::string Sz(const std::string& text) { return text + '\0'; }
+const char* const placementValues[] = {"TileWallpaper", "WallpaperStyle", "WallPaperOriginX", "WallPaperOriginY"};
 
 TEST_F(ApplyWallpaperTest, RegistryRoadWritesPlacementThenSetsTheWallpaper)
 {
@@ -28,13 +29,10 @@ TEST_F(ApplyWallpaperTest, RegistryRoadWritesPlacementThenSetsTheWallpaper)
         mainJob.applyPath = path.c_str();
         ApplyWallpaper(&mainJob);
 
-        for (const char* name : {"TileWallpaper", "WallpaperStyle", "WallPaperOriginX", "WallPaperOriginY"})
-            EXPECT_EQ(DesktopValue(name).type, static_cast<DWORD>(REG_SZ)) << name;
-        EXPECT_EQ(DesktopValue("TileWallpaper").bytes, Sz(c.tile)) << c.mode;
-        EXPECT_EQ(DesktopValue("WallpaperStyle").bytes, Sz(c.style)) << c.mode;
-        EXPECT_EQ(DesktopValue("WallPaperOriginX").bytes, Sz(std::to_string(c.originX))) << c.mode;  // "112": 4 bytes
-        EXPECT_EQ(DesktopValue("WallPaperOriginY").bytes, Sz(std::to_string(c.originY))) << c.mode;
-        EXPECT_EQ(DesktopValue("Wallpaper").bytes, Sz(path)) << c.mode;
+        // REG_SZ, with the terminating zero counted: "112" is 4 bytes.
+        const std::string expected[] = {Sz(c.tile), Sz(c.style), Sz(std::to_string(c.originX)), Sz(std::to_string(c.originY))};
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(DesktopValue(placementValues[i]), expected[i]) << placementValues[i];
+        EXPECT_EQ(DesktopValue("Wallpaper"), Sz(path)) << c.mode;
     }
 }
 
@@ -94,8 +92,8 @@ protected:
         ASSERT_EQ(CoRegisterClassObject(active_desktop::kClassId, static_cast<IClassFactory*>(&fake),
                                         CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie),
                   S_OK);
-        for (const char* name : {"TileWallpaper", "WallpaperStyle", "WallPaperOriginX", "WallPaperOriginY", "Wallpaper"})
-            SetDesktopValue(name, "before");
+        for (const char* name : placementValues) SetDesktopValue(name, "before");
+        SetDesktopValue("Wallpaper", "before");
     }
     void TearDown() override
     {
@@ -107,7 +105,7 @@ protected:
     DWORD cookie = 0;
 };
 
-TEST_F(ActiveDesktopTest, ActiveDesktopOnGetsTheWallpaperAndTheRegistryIsLeftAlone)
+TEST_F(ActiveDesktopTest, OnItGetsTheWallpaperAndTheRegistryIsLeftAloneOffTheRegistryRoad)
 {
     mainJob.displayMode = Stretch;
     mainJob.applyPath = "C:\\\x95\x5C\\kestrova.bmp";  // "表": converted from the ANSI code page
@@ -122,23 +120,20 @@ TEST_F(ActiveDesktopTest, ActiveDesktopOnGetsTheWallpaperAndTheRegistryIsLeftAlo
     MultiByteToWideChar(CP_ACP, 0, mainJob.applyPath, -1, expected, MAX_PATH);
     EXPECT_EQ(fake.wallpaper, expected);
     EXPECT_EQ(fake.references, heldByCom);  // released
-    for (const char* name : {"TileWallpaper", "WallpaperStyle", "WallPaperOriginX", "WallPaperOriginY", "Wallpaper"})
-        EXPECT_EQ(DesktopValue(name).bytes, Sz("before")) << name;
-}
+    for (const char* name : placementValues) EXPECT_EQ(DesktopValue(name), Sz("before")) << name;
+    EXPECT_EQ(DesktopValue("Wallpaper"), Sz("before"));  // SystemParametersInfoA not called
 
-TEST_F(ActiveDesktopTest, ActiveDesktopOffTakesTheRegistryRoad)
-{
+    fake = FakeDesktop{};
     fake.activeDesktopOn = FALSE;
+    fake.references = heldByCom;
     mainJob.displayMode = Tile;
     mainJob.applyPath = "C:\\pictures\\tile.bmp";
-    const int heldByCom = fake.references;
     ApplyWallpaper(&mainJob);
-    ASSERT_EQ(fake.componentsSize, 12u) << "the shell's object was not asked";
+    ASSERT_EQ(fake.componentsSize, 12u);
     EXPECT_TRUE(fake.wallpaper.empty());
-    EXPECT_EQ(fake.applyFlags, 0u);
     EXPECT_EQ(fake.references, heldByCom);
-    EXPECT_EQ(DesktopValue("TileWallpaper").bytes, Sz("1"));
-    EXPECT_EQ(DesktopValue("Wallpaper").bytes, Sz("C:\\pictures\\tile.bmp"));
+    EXPECT_EQ(DesktopValue("TileWallpaper"), Sz("1"));
+    EXPECT_EQ(DesktopValue("Wallpaper"), Sz("C:\\pictures\\tile.bmp"));
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 #include <cstring>
-#include <functional>
 
 #include "jpeg/jpeg_decoder.h"
 #include "resources/messages.h"
@@ -11,116 +10,75 @@ namespace {
 
 class LoadPictureTest : public WallpaperTest {
 protected:
-    // Writes the bytes as `name` and loads them with the dialog's job.
-    int Load(const std::vector<uint8_t>& bytes, const char* name = "p.bmp")
+    int Load(const std::string& bytes, const char* name = "p.bmp")
     {
-        folder.Write(name, bytes);
-        strcpy(currentPicturePath, folder.File(name).c_str());
+        UsePicture(folder, name, bytes);
         return LoadPicture(&dialogJob);
     }
     // A failed load shows its message once and keeps no picture.
-    void ExpectRefused(const std::vector<uint8_t>& bytes, int code, const char* what)
+    void ExpectRefused(const std::string& bytes, int code, const char* what)
     {
-        shownMessages.clear();
+        recordedBoxes.clear();
         EXPECT_EQ(Load(bytes), code) << what;
-        EXPECT_EQ(shownMessages, std::vector<std::string>{LoadFailureText(code)}) << what;
+        EXPECT_EQ(Messages(), std::vector<std::string>{LoadFailureText(code)}) << what;
         EXPECT_EQ(pictureBlock, nullptr) << what;
         EXPECT_EQ(dialogJob.header, nullptr) << what;
-    }
-    // A picture that loaded is locked exactly once.
-    void ExpectLockedOnce()
-    {
-        ASSERT_NE(pictureBlock, nullptr);
-        EXPECT_EQ(GlobalFlags(pictureBlock) & GMEM_LOCKCOUNT, 1u);
-        GlobalUnlock(pictureBlock);
     }
     ScratchFolder folder;
 };
 
-TEST_F(LoadPictureTest, BmpIsKeptAsStoredWithItsLayout)
+TEST_F(LoadPictureTest, BmpIsKeptAsStoredLockedOnce)
 {
-    struct Case {
-        std::vector<uint8_t> file;
+    const struct {
+        std::string file;
         int32_t storedHeight;
         size_t pixelOffset;
-    };
-    const Case cases[] = {
-        {Bmp24(5, 3, Grey), 3, 40},
-        {Bmp24(5, 3, Grey, true), -3, 40},
-        {Bmp8(5, 3, 0), 3, 40 + 1024},
-        {Bmp8(5, 3, 16), 3, 40 + 64},
-    };
-    for (const Case& c : cases) {
+    } cases[] = {{Bmp24(5, 3), 3, 40}, {Bmp24(5, 3, Grey, true), -3, 40}, {Bmp8(5, 3, 0), 3, 40 + 1024},
+                 {Bmp8(5, 3, 16), 3, 40 + 64}, {Bmp24(1, 1), 1, 40} /* 58 bytes, the shortest */};
+    for (const auto& c : cases) {
         ASSERT_EQ(Load(c.file), 0);
-        uint8_t* block = reinterpret_cast<uint8_t*>(dialogJob.header);
-        EXPECT_EQ(GlobalLock(pictureBlock), block);  // the header is the locked block itself
-        GlobalUnlock(pictureBlock);
+        const uint8_t* block = reinterpret_cast<const uint8_t*>(dialogJob.header);
+        EXPECT_EQ(GlobalFlags(pictureBlock) & GMEM_LOCKCOUNT, 1u);
         EXPECT_EQ(std::memcmp(block, c.file.data() + 14, c.file.size() - 14), 0);
         EXPECT_EQ(dialogJob.sourceBits, block + c.pixelOffset);
         EXPECT_EQ(dialogJob.outputBits, block + 40);
         EXPECT_EQ(dialogJob.storedHeight, c.storedHeight);
-        EXPECT_EQ(dialogJob.sourceWidth, 5);
-        EXPECT_EQ(dialogJob.sourceHeight, 3);
+        EXPECT_EQ(dialogJob.sourceHeight, std::abs(c.storedHeight));
         EXPECT_EQ(dialogJob.applyPath, currentPicturePath);
         EXPECT_EQ(dialogJob.screenWidth, GetSystemMetrics(SM_CXSCREEN));  // fitted as it loaded
-        ExpectLockedOnce();
+        GlobalUnlock(pictureBlock);
     }
-    EXPECT_TRUE(shownMessages.empty());
+    EXPECT_TRUE(Messages().empty());
 }
 
-TEST_F(LoadPictureTest, SizeBoundariesAndSignature)
+TEST_F(LoadPictureTest, ShortSignatureLessAndLyingFilesAreRefused)
 {
-    ExpectRefused({}, JPEG_READ_ERROR, "empty file");
-    ExpectRefused(std::vector<uint8_t>(13, 'B'), JPEG_READ_ERROR, "13 bytes");
-    std::vector<uint8_t> smallest = Bmp24(1, 1, Grey);  // 58 bytes
-    ASSERT_EQ(smallest.size(), 58u);
-    EXPECT_EQ(Load(smallest), 0);
-    ExpectLockedOnce();
-    smallest.pop_back();
-    ExpectRefused(smallest, JPEG_INVALID, "57 bytes");
-    std::vector<uint8_t> noSignature = Bmp24(4, 4, Grey);
-    noSignature[0] = 0xFF;
-    noSignature[1] = 0xD8;
-    ExpectRefused(noSignature, JPEG_INVALID, "a JPEG signature in a .bmp");
+    ExpectRefused("", JPEG_READ_ERROR, "empty");
+    ExpectRefused(std::string(13, 'B'), JPEG_READ_ERROR, "13 bytes");
+    ExpectRefused(Bmp24(1, 1).substr(0, 57), JPEG_INVALID, "57 bytes");
+    ExpectRefused("\xFF\xD8" + Bmp24(4, 4).substr(2), JPEG_INVALID, "JPEG signature in a .bmp");
+    // The file's own header must describe only bytes that are there.
+    std::string tooTall = Bmp24(5, 3), tableTooLong = Bmp8(5, 3, 16), headerTooLong = Bmp24(5, 3);
+    tooTall[22] = 4;
+    tableTooLong[47] = 1;  // biClrUsed 16 + 256
+    headerTooLong[15] = 1;  // biSize 40 + 256
+    ExpectRefused(tooTall, JPEG_INVALID, "more rows than read");
+    ExpectRefused(tableTooLong, JPEG_INVALID, "colour table past the data");
+    ExpectRefused(headerTooLong, JPEG_INVALID, "header past the data");
+    std::string noWidth = Bmp24(5, 3);
+    std::memset(&noWidth[18], 0, 4);
+    ExpectRefused(noWidth, JPEG_INVALID, "width 0");
 }
 
-TEST_F(LoadPictureTest, LyingHeadersAreInvalid)
+TEST_F(LoadPictureTest, MissingFileAndTheJpegBranch)
 {
-    struct Lie {
-        const char* what;
-        size_t offset;  // in the file
-        uint32_t value;
-        int bytes;
-    };
-    const Lie lies[] = {
-        {"biSize 39", 14, 39, 4},         {"biSize past the data", 14, 4000, 4},
-        {"width 0", 18, 0, 4},            {"negative width", 18, 0xFFFFFFFBu, 4},
-        {"height 0", 22, 0, 4},           {"more rows than read", 22, 4, 4},
-        {"height -2^31", 22, 0x80000000u, 4}, {"wider than read", 18, 6, 4},
-        {"bit count 0", 28, 0, 2},        {"32 bits in 24-bit room", 28, 32, 2},
-        {"colour table of 256 in 16", 46, 256, 4}, {"colour table overflowing", 46, 0x40000000u, 4},
-        {"RLE data past the end", 30, 1, 4},
-    };
-    for (const Lie& lie : lies) {
-        std::vector<uint8_t> file = lie.offset == 46 ? Bmp8(5, 3, 16) : Bmp24(5, 3, Grey);
-        std::memcpy(&file[lie.offset], &lie.value, lie.bytes);
-        if (lie.offset == 30) std::memset(&file[34], 0xFF, 4);  // biSizeImage
-        ExpectRefused(file, JPEG_INVALID, lie.what);
-    }
-}
-
-TEST_F(LoadPictureTest, MissingFileAndJpegBranch)
-{
-    strcpy(currentPicturePath, folder.File("gone.bmp").c_str());
+    strcpy(currentPicturePath, folder.Child("gone.bmp").c_str());
     EXPECT_EQ(LoadPicture(&dialogJob), -1);
-    EXPECT_EQ(shownMessages, std::vector<std::string>{"ファイルが開けません\n" + folder.File("gone.bmp")});
-
-    // Any extension but .bmp goes to the decoder: a bitmap named .jpg is not a JPEG.
-    shownMessages.clear();
-    folder.Write("p.jpg", Bmp24(4, 4, Grey));
-    strcpy(currentPicturePath, folder.File("p.jpg").c_str());
-    EXPECT_EQ(LoadPicture(&dialogJob), JPEG_INVALID);
-    EXPECT_EQ(shownMessages, std::vector<std::string>{LoadFailureText(JPEG_INVALID)});
+    EXPECT_EQ(Messages(), std::vector<std::string>{"ファイルが開けません\n" + folder.Child("gone.bmp")});
+    // Every extension but .bmp goes to the decoder: a bitmap named .jpg is no JPEG.
+    recordedBoxes.clear();
+    EXPECT_EQ(Load(Bmp24(4, 4), "p.jpg"), JPEG_INVALID);
+    EXPECT_EQ(Messages(), std::vector<std::string>{LoadFailureText(JPEG_INVALID)});
     EXPECT_EQ(pictureBlock, nullptr);
 }
 

@@ -14,109 +14,99 @@ using PictureScanTest = WallpaperTest;
 // The example folder: a.JPG, b.Jpeg and c.bmp are its pictures.
 void FillExampleFolder(const ScratchFolder& folder)
 {
-    for (const char* name : {"a.JPG", "b.Jpeg", "KESTROVA.BMP", "d.gif", "e", "f.jpg.txt"}) folder.Write(name, {1});
-    folder.Write("c.bmp", Bmp24(4, 4, Grey));
+    for (const char* name : {"a.JPG", "b.Jpeg", "KESTROVA.BMP", "d.gif", "e", "f.jpg.txt"}) WriteBytes(folder.Child(name), "x");
+    WriteBytes(folder.Child("c.bmp"), Bmp24(4, 4));
 }
 
 TEST_F(PictureScanTest, CountAndPickWalkTheSameEntries)
 {
     ScratchFolder folder;
     FillExampleFolder(folder);
-    EXPECT_EQ(ScanPictureFolder(nullptr, -1, folder.path().c_str()), 3);
+    const char* path = folder.path().c_str();
+    EXPECT_EQ(ScanPictureFolder(nullptr, -1, path), 3);
     EXPECT_EQ(ScanPictureFolder(nullptr, -1, (folder.path() + "\\").c_str()), 3);
-
     std::set<std::string> picked;
     for (int k = 0; k < 3; ++k) {
-        ASSERT_EQ(ScanPictureFolder(nullptr, k, folder.path().c_str()), k);
+        ASSERT_EQ(ScanPictureFolder(nullptr, k, path), k);
         picked.insert(findData.cFileName);
     }
     EXPECT_EQ(picked, (std::set<std::string>{"a.JPG", "b.Jpeg", "c.bmp"}));
-
-    // No picture 3: the answer must not be 3, whatever the walk counted.
-    EXPECT_NE(ScanPictureFolder(nullptr, 3, folder.path().c_str()), 3);
-    // Unsearchable folders: nothing to count, and no picture 0.
-    for (const std::string& missing : {std::string(""), folder.File("nowhere")}) {
-        EXPECT_EQ(ScanPictureFolder(nullptr, -1, missing.c_str()), 0);
-        EXPECT_NE(ScanPictureFolder(nullptr, 0, missing.c_str()), 0);
+    EXPECT_NE(ScanPictureFolder(nullptr, 3, path), 3);  // the walk counted 3, but found no picture 3
+    for (const std::string& unsearchable : {std::string(""), folder.Child("nowhere")}) {
+        EXPECT_EQ(ScanPictureFolder(nullptr, -1, unsearchable.c_str()), 0);
+        EXPECT_NE(ScanPictureFolder(nullptr, 0, unsearchable.c_str()), 0);
     }
-    // A subfolder named like a picture counts: the attribute plays no part.
-    folder.MakeFolder("g.jpg");
-    EXPECT_EQ(ScanPictureFolder(nullptr, -1, folder.path().c_str()), 4);
+    CreateDirectoryA(folder.Child("g.jpg").c_str(), nullptr);  // a subfolder counts: attributes play no part
+    EXPECT_EQ(ScanPictureFolder(nullptr, -1, path), 4);
 }
 
-TEST_F(PictureScanTest, ListUseFillsSortedListAndPostsTheSelection)
+TEST_F(PictureScanTest, ListUseFillsTheSortedListAndPostsTheSelection)
 {
     HWND dialog = CreateWindowA("STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     pictureListBox = CreateWindowA("LISTBOX", "", WS_CHILD | LBS_SORT, 0, 0, 10, 10, dialog, nullptr, nullptr, nullptr);
-    ScratchFolder folder;
+    ScratchFolder folder, empty;
     FillExampleFolder(folder);
-
     srand(11);
     const int expectedSelection = rand() % 3;
     srand(11);
     EXPECT_EQ(ScanPictureFolder(dialog, -1, folder.path().c_str()), 3);
     ASSERT_EQ(SendMessageA(pictureListBox, LB_GETCOUNT, 0, 0), 3);
-    char text[MAX_PATH];
-    SendMessageA(pictureListBox, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(text));
-    EXPECT_STREQ(text, "a.JPG");
     EXPECT_EQ(SendMessageA(pictureListBox, LB_GETCURSEL, 0, 0), expectedSelection);
     MSG message;
     ASSERT_TRUE(PeekMessageA(&message, dialog, WM_COMMAND, WM_COMMAND, PM_REMOVE));  // posted, not sent
     EXPECT_EQ(message.wParam, 0x000103E8u);
     EXPECT_EQ(message.lParam, reinterpret_cast<LPARAM>(pictureListBox));
 
-    // An empty folder empties the list and posts nothing.
-    ScratchFolder empty;
     EXPECT_EQ(ScanPictureFolder(dialog, -1, empty.path().c_str()), 0);
-    EXPECT_EQ(SendMessageA(pictureListBox, LB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(pictureListBox, LB_GETCOUNT, 0, 0), 0);  // emptied, nothing posted
     EXPECT_FALSE(PeekMessageA(&message, dialog, WM_COMMAND, WM_COMMAND, PM_REMOVE));
     DestroyWindow(dialog);
     pictureListBox = nullptr;
 }
 
-TEST_F(PictureScanTest, FolderEndingInDoubleByteCharacterWith5CTrailByte)
+TEST_F(PictureScanTest, FolderEndingInADoubleByteCharacterWith5CTrailByte)
 {
     if (GetACP() != 932) GTEST_SKIP() << "needs the Japanese ANSI code page (LANG=ja_JP.UTF-8 under Wine)";
-    ScratchFolder folder("\x95\x5C");  // "表"
-    folder.Write("p.bmp", Bmp24(2, 2, Grey));
+    ScratchFolder scratch;
+    const std::string folder = scratch.Child("\x95\x5C");  // "表"
+    CreateDirectoryA(folder.c_str(), nullptr);
+    WriteBytes(folder + "\\p.bmp", Bmp24(2, 2));
     char pattern[kPathBufferSize];
-    ASSERT_GT(JoinPath(pattern, folder.path().c_str(), "*.*"), 0);
-    EXPECT_EQ(std::string(pattern), folder.path() + "\\*.*");
-    EXPECT_EQ(ScanPictureFolder(nullptr, -1, folder.path().c_str()), 1);
+    EXPECT_EQ(JoinPath(pattern, folder.c_str(), "*.*"), static_cast<int>(folder.size() + 4));
+    EXPECT_EQ(std::string(pattern), folder + "\\*.*");
+    EXPECT_EQ(ScanPictureFolder(nullptr, -1, folder.c_str()), 1);
 }
 
-TEST_F(PictureScanTest, RandomChangeUsesRandModuloCount)
+TEST_F(PictureScanTest, RandomChangePicksRandModuloCount)
 {
     ScratchFolder folder;
-    for (const char* name : {"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp"}) folder.Write(name, Bmp24(8, 8, Grey));
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp"}) WriteBytes(folder.Child(name), Bmp24(8, 8));
     strcpy(mainJob.folder, folder.path().c_str());
     std::set<std::string> chosen;
-    for (unsigned seed : {1u, 2u, 3u, 4u, 5u, 6u}) {
+    for (unsigned seed = 1; seed <= 6; ++seed) {
         srand(seed);
         const int pick = rand() % 5;
         ASSERT_EQ(ScanPictureFolder(nullptr, pick, mainJob.folder), pick);
-        const std::string expected = folder.File(findData.cFileName);
+        const std::string expected = folder.Child(findData.cFileName);
         srand(seed);
         ChangeWallpaperAtRandom();
         EXPECT_EQ(std::string(currentPicturePath), expected) << seed;
-        EXPECT_EQ(DesktopValue("Wallpaper").bytes, expected + '\0');  // a small .bmp is shown from its own file
+        EXPECT_EQ(DesktopValue("Wallpaper"), expected + '\0');  // a small .bmp is shown from its own file
         chosen.insert(expected);
     }
     EXPECT_GT(chosen.size(), 2u);
-    EXPECT_TRUE(shownMessages.empty());
+    EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(PictureScanTest, RandomChangeWithoutPicturesShowsOneMessage)
 {
     ScratchFolder folder;
-    for (bool withOwnBitmap : {false, true}) {
-        if (withOwnBitmap) folder.Write("kestrova.bmp", Bmp24(8, 8, Grey));
-        strcpy(mainJob.folder, folder.path().c_str());
-        shownMessages.clear();
-        ChangeWallpaperAtRandom();
-        EXPECT_EQ(shownMessages, std::vector<std::string>{Text(MSG_NO_PICTURES)});
-        EXPECT_EQ(pictureBlock, nullptr);  // nothing was loaded
-    }
+    strcpy(mainJob.folder, folder.path().c_str());
+    ChangeWallpaperAtRandom();
+    WriteBytes(folder.Child("kestrova.bmp"), Bmp24(8, 8));  // our own output is never a candidate
+    ChangeWallpaperAtRandom();
+    EXPECT_EQ(Messages(), std::vector<std::string>(2, MessageText(MSG_NO_PICTURES)));
+    EXPECT_EQ(pictureBlock, nullptr);
 }
 
 }  // namespace
