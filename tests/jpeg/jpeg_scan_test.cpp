@@ -185,18 +185,10 @@ std::vector<uint8_t> TablesThen(std::initializer_list<std::vector<uint8_t>> tabl
     return bytes;
 }
 
-std::vector<uint8_t> Table(int classAndDestination, std::vector<uint8_t> counts, std::vector<uint8_t> symbols) {
-    counts.resize(16, 0);
-    std::vector<uint8_t> payload = {static_cast<uint8_t>(classAndDestination)};
-    payload.insert(payload.end(), counts.begin(), counts.end());
-    payload.insert(payload.end(), symbols.begin(), symbols.end());
-    return payload;
-}
-
 TEST(JpegBlock, AWindowWithNoCodeConsumesNothing) {
     // DC and AC each have the single code 0; the data begins with a 1.
-    const std::vector<uint8_t> dc = Table(0x00, {1}, {5});
-    const std::vector<uint8_t> ac = Table(0x10, {1}, {0x11});
+    const std::vector<uint8_t> dc = DhtPayload(0x00, {1}, {5});
+    const std::vector<uint8_t> ac = DhtPayload(0x10, {1}, {0x11});
     DecoderOver over(TablesThen({dc, ac}, {0xC0, 0x00}));
     ASSERT_EQ(ReadHuffmanTables(&over.decoder, static_cast<int32_t>(dc.size() + ac.size())), JPEG_OK);
     const int start = over.Consumed();
@@ -224,8 +216,8 @@ std::vector<uint8_t> GreyWithTables(int width, int height, const std::vector<uin
 
 TEST(JpegBlock, ADcCategoryAboveFifteenIsRefusedOnlyWhenItOccurs) {
     // Code 0: category 0; code 10: category 16. AC: code 0 is the end of block.
-    const std::vector<uint8_t> dc = Table(0x00, {1, 1}, {0, 16});
-    const std::vector<uint8_t> ac = Table(0x10, {1}, {0x00});
+    const std::vector<uint8_t> dc = DhtPayload(0x00, {1, 1}, {0, 16});
+    const std::vector<uint8_t> ac = DhtPayload(0x10, {1}, {0x00});
     EXPECT_EQ(DecodeBytes(GreyWithTables(16, 8, dc, ac, {0b00001111, 0xFF, 0xD9})).result, JPEG_OK);
     EXPECT_EQ(DecodeBytes(GreyWithTables(16, 8, dc, ac, {0b00100111, 0xFF, 0xD9})).result, JPEG_INVALID);
 }
@@ -320,8 +312,8 @@ TEST(JpegMcuEnd, EndOfImageStopsDecodingThere) {
 TEST(JpegMcuEnd, BitsBeforeAnEndOfImageThatHoldAZeroAreTheNextMcu) {
     // DC code 0 is category 0, AC code 0 the end of block: an MCU is two
     // zero bits, so a whole second MCU fits before the padding.
-    const std::vector<uint8_t> dc = Table(0x00, {1}, {0});
-    const std::vector<uint8_t> ac = Table(0x10, {1}, {0x00});
+    const std::vector<uint8_t> dc = DhtPayload(0x00, {1}, {0});
+    const std::vector<uint8_t> ac = DhtPayload(0x10, {1}, {0x00});
     EXPECT_EQ(RecordStores(GreyWithTables(16, 8, dc, ac, {0b00001111, 0xFF, 0xD9})).size(), 2u);
     // Ones after the first MCU are padding: the end of image stops there.
     EXPECT_EQ(RecordStores(GreyWithTables(24, 8, dc, ac, {0b00111111, 0xFF, 0xD9})).size(), 1u);

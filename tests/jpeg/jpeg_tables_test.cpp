@@ -8,15 +8,6 @@ namespace {
 
 using namespace jpegtest;
 
-// A DHT payload: class/destination, 16 counts, the symbols.
-std::vector<uint8_t> DhtPayload(int classAndDestination, std::vector<uint8_t> counts, std::vector<uint8_t> symbols) {
-    counts.resize(16, 0);
-    std::vector<uint8_t> payload = {static_cast<uint8_t>(classAndDestination)};
-    payload.insert(payload.end(), counts.begin(), counts.end());
-    payload.insert(payload.end(), symbols.begin(), symbols.end());
-    return payload;
-}
-
 std::vector<uint8_t> AnnexKLuminanceDc(int classAndDestination) {
     return DhtPayload(classAndDestination, {0, 1, 5, 1, 1, 1, 1, 1, 1}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
 }

@@ -91,11 +91,17 @@ StreamBuilder& StreamBuilder::Dqt(int table, const std::vector<uint16_t>& zigzag
     return Segment(0xDB, payload);
 }
 
-StreamBuilder& StreamBuilder::Dht(int classAndDestination, const uint8_t* counts, const std::vector<uint8_t>& symbols) {
+std::vector<uint8_t> DhtPayload(int classAndDestination, std::vector<uint8_t> counts,
+                                const std::vector<uint8_t>& symbols) {
+    counts.resize(16, 0);
     std::vector<uint8_t> payload = {static_cast<uint8_t>(classAndDestination)};
-    payload.insert(payload.end(), counts, counts + 16);
+    payload.insert(payload.end(), counts.begin(), counts.end());
     payload.insert(payload.end(), symbols.begin(), symbols.end());
-    return Segment(0xC4, payload);
+    return payload;
+}
+
+StreamBuilder& StreamBuilder::Dht(int classAndDestination, const uint8_t* counts, const std::vector<uint8_t>& symbols) {
+    return Segment(0xC4, DhtPayload(classAndDestination, std::vector<uint8_t>(counts, counts + 16), symbols));
 }
 
 StreamBuilder& StreamBuilder::FlatTables(bool both) {

@@ -54,6 +54,11 @@ std::vector<uint8_t> FlatAcSymbols();
 void PutFlatBlock(BitWriter* bits, int dcDiff, std::initializer_list<std::pair<int, int>> ac = {},
                   bool endOfBlock = true);
 
+// A DHT segment's payload: class/destination, the counts (missing ones 0),
+// the symbols.
+std::vector<uint8_t> DhtPayload(int classAndDestination, std::vector<uint8_t> counts,
+                                const std::vector<uint8_t>& symbols);
+
 class StreamBuilder {
 public:
     StreamBuilder& Raw(std::initializer_list<int> values);
