@@ -12,7 +12,7 @@
 namespace {
 
 // Larger pictures would only slow the search down; they fail like a full heap.
-constexpr size_t kOutputLimit = 16u << 20;
+constexpr size_t kOutputLimit = 4u << 20;
 
 struct OutputBlock {
     size_t bytes = 0;
