@@ -57,28 +57,6 @@ TEST(JpegBitReader, SkipMovesOverStuffingAndStopsWhereTheDataEnds) {
     EXPECT_EQ(shortData.decoder.bitOffset, 3);
 }
 
-TEST(JpegSymbols, ValueBitsExtendToSignedValues) {
-    BitWriter bits;
-    bits.Put(0x00, 8);  // b(-1) for the reader
-    bits.Put(0x03, 8);
-    bits.Put(0b101, 3);  // +5
-    bits.Put(0x03, 8);
-    bits.Put(0b010, 3);  // -5
-    bits.Put(0x21, 8);
-    bits.Put(0b0, 1);  // run 2, -1
-    bits.Put(0x1F, 8);
-    bits.Put(0, 15);  // run 1, -32767
-    bits.Flush();
-    DecoderOver over(bits.bytes, 1);
-    over.BindFlat();
-    const int expected[][2] = {{0, 5}, {0, -5}, {2, -1}, {1, -32767}};
-    for (const auto& [run, value] : expected) {
-        EXPECT_EQ(DecodeAcSymbol(&over.decoder, 0), 0);
-        EXPECT_EQ(over.decoder.acRun, run);
-        EXPECT_EQ(over.decoder.acValue, value);
-    }
-}
-
 // Decodes one block from flat-coded bits; the block starts filled with junk.
 struct BlockRun {
     int status;
@@ -411,15 +389,6 @@ TEST(JpegLevelShift, ALuminanceDcGainsFloorOf1024OverQuantiserTimesQuantiser) {
     ASSERT_EQ(decoded.result, JPEG_OK);
     EXPECT_EQ(decoded.Pixel(3, 3)[0], 0);
     EXPECT_EQ(RecordStores(negative.bytes)[0].luma[0], -1);
-}
-
-TEST(JpegLevelShift, ColourComesOutCentredOnGrey) {
-    // Y = 128, Cb = Cr = 0 in every pixel of an H2V2 MCU.
-    const Decoded decoded = DecodeBytes(ColourFile(16, 16, 2, 2, 1));
-    ASSERT_EQ(decoded.result, JPEG_OK);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x)
-            for (int c = 0; c < 3; ++c) ASSERT_EQ(decoded.Pixel(x, y)[c], 128);
 }
 
 }  // namespace

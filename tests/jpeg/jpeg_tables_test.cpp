@@ -161,20 +161,4 @@ TEST(JpegQuantTables, PrecisionAboveOneAndTablesAboveThreeAreInvalid) {
     EXPECT_EQ(ReadQuant(destination), JPEG_INVALID);
 }
 
-TEST(JpegZigzag, ThePastTheEndEntriesLandOnTheLastCoefficient) {
-    bool seen[64] = {};
-    for (int k = 0; k < 64; ++k) {
-        ASSERT_LT(kZigzagOrder[k], 64);
-        EXPECT_FALSE(seen[kZigzagOrder[k]]);
-        seen[kZigzagOrder[k]] = true;
-    }
-    // Each step moves to a neighbouring diagonal.
-    for (int k = 1; k < 64; ++k) {
-        const int a = kZigzagOrder[k - 1], b = kZigzagOrder[k];
-        const int diagonal = a / 8 + a % 8, next = b / 8 + b % 8;
-        EXPECT_TRUE(next == diagonal || next == diagonal + 1) << k;
-    }
-    for (int k = 64; k < 72; ++k) EXPECT_EQ(kZigzagOrder[k], 63);
-}
-
 }  // namespace
