@@ -58,15 +58,16 @@ inline __m128i ShiftAndWrap(__m128i value) {
 
 // Four lanes of the 1-D transform from interleaved input pairs (x0,x4),
 // (x2,x6), (x1,x3), (x5,x7); pmaddwd forms each pair's two products and their
-// sum exactly in 32 bits.
+// sum exactly in 32 bits. With kUpperZero, x4 to x7 are known to be 0 and
+// their products are left out (the sums are the same).
 struct EightOutputs {
     __m128i y[8];
 };
 
-template <int kShift>
+template <int kShift, bool kUpperZero>
 inline EightOutputs HalfPass(__m128i p04, __m128i p26, __m128i p13, __m128i p57) {
     const __m128i sum04 = _mm_madd_epi16(p04, Pair(32, 32));
-    const __m128i diff04 = _mm_madd_epi16(p04, Pair(32, -32));
+    const __m128i diff04 = kUpperZero ? sum04 : _mm_madd_epi16(p04, Pair(32, -32));
     const __m128i even0 = _mm_madd_epi16(p26, Pair(42, 17));   // a0 - sum04 = -(a3 - sum04)
     const __m128i even1 = _mm_madd_epi16(p26, Pair(17, -42));  // a1 - diff04 = -(a2 - diff04)
     const __m128i a0 = _mm_add_epi32(sum04, even0);
@@ -74,10 +75,16 @@ inline EightOutputs HalfPass(__m128i p04, __m128i p26, __m128i p13, __m128i p57)
     const __m128i a1 = _mm_add_epi32(diff04, even1);
     const __m128i a2 = _mm_sub_epi32(diff04, even1);
 
-    const __m128i b0 = _mm_add_epi32(_mm_madd_epi16(p13, Pair(44, 38)), _mm_madd_epi16(p57, Pair(25, 9)));
-    const __m128i b1 = _mm_add_epi32(_mm_madd_epi16(p13, Pair(38, -9)), _mm_madd_epi16(p57, Pair(-44, -25)));
-    const __m128i b2 = _mm_add_epi32(_mm_madd_epi16(p13, Pair(25, -44)), _mm_madd_epi16(p57, Pair(9, 38)));
-    const __m128i b3 = _mm_add_epi32(_mm_madd_epi16(p13, Pair(9, -25)), _mm_madd_epi16(p57, Pair(38, -44)));
+    __m128i b0 = _mm_madd_epi16(p13, Pair(44, 38));
+    __m128i b1 = _mm_madd_epi16(p13, Pair(38, -9));
+    __m128i b2 = _mm_madd_epi16(p13, Pair(25, -44));
+    __m128i b3 = _mm_madd_epi16(p13, Pair(9, -25));
+    if (!kUpperZero) {
+        b0 = _mm_add_epi32(b0, _mm_madd_epi16(p57, Pair(25, 9)));
+        b1 = _mm_add_epi32(b1, _mm_madd_epi16(p57, Pair(-44, -25)));
+        b2 = _mm_add_epi32(b2, _mm_madd_epi16(p57, Pair(9, 38)));
+        b3 = _mm_add_epi32(b3, _mm_madd_epi16(p57, Pair(38, -44)));
+    }
 
     EightOutputs out;
     out.y[0] = ShiftAndWrap<kShift>(_mm_add_epi32(a0, b0));
@@ -93,40 +100,96 @@ inline EightOutputs HalfPass(__m128i p04, __m128i p26, __m128i p13, __m128i p57)
 
 // The 1-D transform of eight lines at once: x[k] holds input k of line j in
 // lane j; y[n] gets output n of line j in lane j.
-template <int kShift>
+template <int kShift, bool kUpperZero>
 inline void Pass(const __m128i x[8], __m128i y[8]) {
-    const EightOutputs low = HalfPass<kShift>(_mm_unpacklo_epi16(x[0], x[4]), _mm_unpacklo_epi16(x[2], x[6]),
-                                              _mm_unpacklo_epi16(x[1], x[3]), _mm_unpacklo_epi16(x[5], x[7]));
-    const EightOutputs high = HalfPass<kShift>(_mm_unpackhi_epi16(x[0], x[4]), _mm_unpackhi_epi16(x[2], x[6]),
-                                               _mm_unpackhi_epi16(x[1], x[3]), _mm_unpackhi_epi16(x[5], x[7]));
+    const EightOutputs low = HalfPass<kShift, kUpperZero>(
+        _mm_unpacklo_epi16(x[0], x[4]), _mm_unpacklo_epi16(x[2], x[6]), _mm_unpacklo_epi16(x[1], x[3]),
+        _mm_unpacklo_epi16(x[5], x[7]));
+    const EightOutputs high = HalfPass<kShift, kUpperZero>(
+        _mm_unpackhi_epi16(x[0], x[4]), _mm_unpackhi_epi16(x[2], x[6]), _mm_unpackhi_epi16(x[1], x[3]),
+        _mm_unpackhi_epi16(x[5], x[7]));
     for (int n = 0; n < 8; ++n) y[n] = _mm_packs_epi32(low.y[n], high.y[n]);
 }
 
-// The whole transform from the block's columns (columns[c] lane r holds the
-// coefficient of row r, column c) into natural order.
-void InverseDct8x8Columns(__m128i columns[8], int16_t* block) {
+inline void StoreRows(int16_t* block, const __m128i rows[8]) {
+    for (int n = 0; n < 8; ++n) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * n), rows[n]);
+}
+
+// Any block: rows[i] holds row i of the coefficients.
+template <bool kRightZero>
+void TransformWhole(__m128i rows[8], int16_t* block) {
+    Transpose8x8(rows);  // rows[c] lane r: coefficient (r, c)
     __m128i rowOut[8];
-    Pass<5>(columns, rowOut);  // rowOut[n] lane r: row r's output n
-    Transpose8x8(rowOut);      // rowOut[k] lane c: row k, column c
+    Pass<5, kRightZero>(rows, rowOut);  // rowOut[n] lane r: row r's output n
+    Transpose8x8(rowOut);               // rowOut[k] lane c: row k, column c
     __m128i out[8];
-    Pass<8>(rowOut, out);  // out[n] lane c: row n, column c
-    for (int n = 0; n < 8; ++n) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * n), out[n]);
+    Pass<8, false>(rowOut, out);  // out[n] lane c: row n, column c
+    StoreRows(block, out);
+}
+
+// A block whose rows 4-7 hold only zeros: the row pass runs over rows 0-3
+// alone (rows 4-7 come out 0), and the column pass sees inputs 4-7 at 0.
+template <bool kRightZero>
+void TransformTopHalf(const __m128i rows[8], int16_t* block) {
+    // Rows 0-3 turned to column pairs: lanes 0-3 of c01 hold column 0, lanes 4-7 column 1, and so on.
+    const __m128i a0 = _mm_unpacklo_epi16(rows[0], rows[1]);
+    const __m128i a1 = _mm_unpackhi_epi16(rows[0], rows[1]);
+    const __m128i a2 = _mm_unpacklo_epi16(rows[2], rows[3]);
+    const __m128i a3 = _mm_unpackhi_epi16(rows[2], rows[3]);
+    const __m128i c01 = _mm_unpacklo_epi32(a0, a2);
+    const __m128i c23 = _mm_unpackhi_epi32(a0, a2);
+    const __m128i c45 = _mm_unpacklo_epi32(a1, a3);
+    const __m128i c67 = _mm_unpackhi_epi32(a1, a3);
+    const EightOutputs top = HalfPass<5, kRightZero>(_mm_unpacklo_epi16(c01, c45), _mm_unpacklo_epi16(c23, c67),
+                                                     _mm_unpackhi_epi16(c01, c23), _mm_unpackhi_epi16(c45, c67));
+    // top.y[n] lane r: row r's output n for r = 0-3; gather them as rows 0-3 of the intermediate.
+    __m128i narrow[8];
+    for (int n = 0; n < 8; ++n) narrow[n] = _mm_packs_epi32(top.y[n], top.y[n]);
+    const __m128i b0 = _mm_unpacklo_epi16(narrow[0], narrow[1]);
+    const __m128i b1 = _mm_unpacklo_epi16(narrow[2], narrow[3]);
+    const __m128i b2 = _mm_unpacklo_epi16(narrow[4], narrow[5]);
+    const __m128i b3 = _mm_unpacklo_epi16(narrow[6], narrow[7]);
+    const __m128i d0 = _mm_unpacklo_epi32(b0, b1);
+    const __m128i d1 = _mm_unpackhi_epi32(b0, b1);
+    const __m128i d2 = _mm_unpacklo_epi32(b2, b3);
+    const __m128i d3 = _mm_unpackhi_epi32(b2, b3);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i middle[8] = {_mm_unpacklo_epi64(d0, d2), _mm_unpackhi_epi64(d0, d2), _mm_unpacklo_epi64(d1, d3),
+                               _mm_unpackhi_epi64(d1, d3), zero, zero, zero, zero};
+    __m128i out[8];
+    Pass<8, true>(middle, out);
+    StoreRows(block, out);
 }
 
 void InverseDct8x8Sse2(int16_t* block) {
     __m128i v[8];
     for (int i = 0; i < 8; ++i) v[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lower = _mm_or_si128(_mm_or_si128(v[4], v[5]), _mm_or_si128(v[6], v[7]));
+    const __m128i all = _mm_or_si128(_mm_or_si128(_mm_or_si128(v[0], v[1]), _mm_or_si128(v[2], v[3])), lower);
+    const int allZero = _mm_movemask_epi8(_mm_cmpeq_epi16(all, zero));
+    const bool lowerZero = _mm_movemask_epi8(_mm_cmpeq_epi16(lower, zero)) == 0xFFFF;
+    const bool rightZero = (allZero & 0xFF00) == 0xFF00;  // columns 4-7
 
     // Only a DC value D: both passes scale by 32 and the shifts leave floor(D / 8).
-    __m128i ac = _mm_and_si128(v[0], _mm_set_epi16(-1, -1, -1, -1, -1, -1, -1, 0));
-    for (int i = 1; i < 8; ++i) ac = _mm_or_si128(ac, v[i]);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi16(ac, _mm_setzero_si128())) == 0xFFFF) {
+    const __m128i ac = _mm_or_si128(lower, _mm_or_si128(_mm_and_si128(v[0], _mm_set_epi16(-1, -1, -1, -1, -1, -1, -1, 0)),
+                                                         _mm_or_si128(_mm_or_si128(v[1], v[2]), v[3])));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(ac, zero)) == 0xFFFF) {
         const __m128i fill = _mm_srai_epi16(_mm_set1_epi16(block[0]), 3);
         for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), fill);
         return;
     }
-    Transpose8x8(v);
-    InverseDct8x8Columns(v, block);
+    if (lowerZero) {
+        if (rightZero)
+            TransformTopHalf<true>(v, block);
+        else
+            TransformTopHalf<false>(v, block);
+        return;
+    }
+    if (rightZero)
+        TransformWhole<true>(v, block);
+    else
+        TransformWhole<false>(v, block);
 }
 
 // ------------------------------------------------------------------- stores
@@ -279,6 +342,36 @@ bool WithinColourRange(const int16_t* blocks, int count) {
     return _mm_movemask_epi8(outside) == 0;
 }
 
+// Sixteen pixels a row (H2V1, H2V2): the left and right luminance blocks,
+// each chroma sample twice; with kV0 = 2 a chroma row serves two rows.
+template <int kV0>
+void StoreSixteenWide(uint8_t* topLeft, int32_t stride, const int16_t* lumaBlocks, const int16_t* cbBlock,
+                      const int16_t* crBlock, int columns, int rows) {
+    for (int chromaRow = 0; chromaRow * kV0 < rows; ++chromaRow) {
+        const ChromaTerms terms = ChromaRow(cbBlock, crBlock, chromaRow);
+        const ChromaTerms left = Widen(terms, false), right = Widen(terms, true);
+        for (int r = chromaRow * kV0; r < (chromaRow + 1) * kV0 && r < rows; ++r) {
+            const int16_t* block = lumaBlocks + 64 * (2 * (r / 8));
+            WriteSixteen(RowStart(topLeft, stride, r),
+                         Convert(LoadRow(block, r % 8), left, LoadRow(block + 64, r % 8), right), columns);
+        }
+    }
+}
+
+// Eight pixels a row (H1V1, H1V2), two rows at a time.
+template <int kV0>
+void StoreEightWide(uint8_t* topLeft, int32_t stride, const int16_t* lumaBlocks, const int16_t* cbBlock,
+                    const int16_t* crBlock, int columns, int rows) {
+    for (int r = 0; r < rows; r += 2) {
+        const int16_t* block = lumaBlocks + 64 * (r / 8);
+        const ChromaTerms upper = ChromaRow(cbBlock, crBlock, r / kV0);
+        const ChromaTerms lower = kV0 == 2 ? upper : ChromaRow(cbBlock, crBlock, (r + 1) % 8);
+        const bool pair = r + 1 < rows;
+        WriteTwoEights(RowStart(topLeft, stride, r), pair ? RowStart(topLeft, stride, r + 1) : nullptr,
+                       Convert(LoadRow(block, r % 8), upper, LoadRow(block, (r + 1) % 8), lower), columns);
+    }
+}
+
 void StoreColourMcuSse2(uint8_t* topLeft, int32_t stride, const int16_t* lumaBlocks, const int16_t* cbBlock,
                         const int16_t* crBlock, SamplingMode mode, int columns, int rows) {
     int h0 = 0, v0 = 0;
@@ -296,27 +389,11 @@ void StoreColourMcuSse2(uint8_t* topLeft, int32_t stride, const int16_t* lumaBlo
         kScalarPixelKernels.storeColourMcu(topLeft, stride, lumaBlocks, cbBlock, crBlock, mode, columns, rows);
         return;
     }
-
-    if (h0 == 2) {
-        // Sixteen pixels a row: the left and right luminance blocks, each chroma sample twice.
-        for (int r = 0; r < rows; ++r) {
-            const int16_t* left = lumaBlocks + 64 * (2 * (r / 8));
-            const ChromaTerms terms = ChromaRow(cbBlock, crBlock, r / v0);
-            WriteSixteen(RowStart(topLeft, stride, r),
-                         Convert(LoadRow(left, r % 8), Widen(terms, false), LoadRow(left + 64, r % 8),
-                                 Widen(terms, true)),
-                         columns);
-        }
-        return;
-    }
-    // Eight pixels a row, two rows at a time.
-    for (int r = 0; r < rows; r += 2) {
-        const int16_t* luma = lumaBlocks + 64 * (r / 8);
-        const bool pair = r + 1 < rows;
-        const ChromaTerms upper = ChromaRow(cbBlock, crBlock, r / v0);
-        const ChromaTerms lower = v0 == 2 ? upper : ChromaRow(cbBlock, crBlock, (r + 1) & 7);
-        WriteTwoEights(RowStart(topLeft, stride, r), pair ? RowStart(topLeft, stride, r + 1) : nullptr,
-                       Convert(LoadRow(luma, r % 8), upper, LoadRow(luma, (r + 1) % 8), lower), columns);
+    switch (mode) {
+        case MODE_H1V1: StoreEightWide<1>(topLeft, stride, lumaBlocks, cbBlock, crBlock, columns, rows); break;
+        case MODE_H1V2: StoreEightWide<2>(topLeft, stride, lumaBlocks, cbBlock, crBlock, columns, rows); break;
+        case MODE_H2V1: StoreSixteenWide<1>(topLeft, stride, lumaBlocks, cbBlock, crBlock, columns, rows); break;
+        default: StoreSixteenWide<2>(topLeft, stride, lumaBlocks, cbBlock, crBlock, columns, rows); break;
     }
 }
 
