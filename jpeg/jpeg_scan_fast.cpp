@@ -125,23 +125,31 @@ struct BitReader {
     const uint8_t* next;
 };
 
-inline bool HasByteFF(uint32_t word) {
-    const uint32_t inverted = ~word;
-    return ((inverted - 0x01010101u) & ~inverted & 0x80808080u) != 0;
+inline bool HasByteFF(uint64_t word) {
+    const uint64_t inverted = ~word;
+    return ((inverted - 0x0101010101010101u) & ~inverted & 0x8080808080808080u) != 0;
 }
 
-// At least 32 bits available afterwards.
+inline uint64_t LoadBigEndian64(const uint8_t* at) {
+    uint64_t word;
+    std::memcpy(&word, at, 8);
+    return __builtin_bswap64(word);
+}
+
+// Tops the buffer up to 56-63 bits. Without a 0xFF among the next eight
+// bytes they are all data, and all of them go in at once: the bits of the
+// bytes not yet counted land exactly where the next refill puts them again,
+// so or-ing them twice changes nothing. No branch on the fill level: it would
+// be mispredicted every few symbols.
 FAST_INLINE void Refill(BitReader& reader) {
-    if (reader.available >= 32) return;
-    uint32_t word;
-    std::memcpy(&word, reader.next, 4);
-    if (!HasByteFF(word)) {
-        reader.bits |= static_cast<uint64_t>(__builtin_bswap32(word)) << (32 - reader.available);
-        reader.available += 32;
-        reader.next += 4;
+    const uint64_t ahead = LoadBigEndian64(reader.next);
+    if (!HasByteFF(ahead)) {
+        reader.bits |= ahead >> reader.available;
+        reader.next += (63 - reader.available) >> 3;
+        reader.available |= 56;
         return;
     }
-    while (reader.available <= 56) {
+    while (reader.available < 56) {  // stops at 63 at most: a 64-bit shift is never needed
         const uint32_t byte = *reader.next++;
         if (byte == 0xFF && *reader.next == 0x00) reader.next++;  // the stuffing after a 0xFF data byte
         reader.bits |= static_cast<uint64_t>(byte) << (56 - reader.available);
@@ -169,29 +177,46 @@ uint32_t DecodeSlow(BitReader& reader, const FastTable& table, bool dc) {
 }
 
 // One symbol and its value, as an entry with nothing left to consume: symbol
-// in bits 8-15, value in bits 16-31; kSlow for a DC category above 15.
+// in bits 8-15, value in bits 16-31; kSlow for a DC category above 15. Needs
+// 31 bits in the buffer and leaves at least that many: a code with its value
+// from the table takes at most kLookupBits of the 56 a refill gives, and the
+// other roads refill after themselves. So one refill serves two symbols.
 FAST_INLINE uint32_t DecodeSymbol(BitReader& reader, const FastTable& table, bool dc) {
-    Refill(reader);
     uint32_t entry = table.entries[reader.bits >> (64 - kLookupBits)];
     if (!(entry & (kValueFollows | kSlow))) {
         Consume(reader, entry & 31);
         return entry;
     }
-    if (entry & kSlow) return DecodeSlow(reader, table, dc);
-    Consume(reader, entry & 31);
-    const int category = CategoryOf((entry >> 8) & 0xFF, dc);
-    const uint16_t value = static_cast<uint16_t>(ValueAtTop(reader.bits, category));
-    Consume(reader, category);
-    return (entry & 0xFF00) | static_cast<uint32_t>(value) << 16;
+    if (entry & kSlow) {
+        entry = DecodeSlow(reader, table, dc);
+    } else {
+        Consume(reader, entry & 31);
+        const int category = CategoryOf((entry >> 8) & 0xFF, dc);
+        const uint16_t value = static_cast<uint16_t>(ValueAtTop(reader.bits, category));
+        Consume(reader, category);
+        entry = (entry & 0xFF00) | static_cast<uint32_t>(value) << 16;
+    }
+    Refill(reader);
+    return entry;
 }
 
 inline int16_t ValueOf(uint32_t entry) { return static_cast<int16_t>(static_cast<uint16_t>(entry >> 16)); }
+
+// One AC symbol into the block at zigzag position k; false at the end of the block.
+FAST_INLINE bool PlaceCoefficient(uint32_t entry, const JpegFastScan& fast, const uint16_t* quant, int16_t* block,
+                                  int& k) {
+    if (!(entry & 0xFF00)) return false;  // end of block: the rest stays zero
+    k += (entry >> 12) & 15;              // the run; past 63 it lands on the last coefficient
+    block[fast.zigzag[k]] = Wrap16(quant[k] * ValueOf(entry));
+    return true;
+}
 
 // One block into `block` (natural order); false for a corrupt DC category.
 FAST_INLINE bool DecodeBlockFast(BitReader& reader, const JpegFastScan& fast, int component, int16_t* predictor,
                                  int16_t* block) {
     std::memset(block, 0, 64 * sizeof(int16_t));
     const uint16_t* quant = fast.quant[component];
+    Refill(reader);
     const uint32_t dc = DecodeSymbol(reader, fast.dc[component], true);
     if (dc == kSlow) return false;
     *predictor = Wrap16(*predictor + ValueOf(dc));
@@ -199,10 +224,9 @@ FAST_INLINE bool DecodeBlockFast(BitReader& reader, const JpegFastScan& fast, in
 
     const FastTable& ac = fast.ac[component];
     for (int k = 1; k < 64; ++k) {
-        const uint32_t entry = DecodeSymbol(reader, ac, false);
-        if (!(entry & 0xFF00)) break;  // end of block: the rest stays zero
-        k += (entry >> 12) & 15;       // the run; past 63 it lands on the last coefficient
-        block[fast.zigzag[k]] = Wrap16(quant[k] * ValueOf(entry));
+        Refill(reader);
+        if (!PlaceCoefficient(DecodeSymbol(reader, ac, false), fast, quant, block, k) || ++k >= 64) break;
+        if (!PlaceCoefficient(DecodeSymbol(reader, ac, false), fast, quant, block, k)) break;
     }
     return true;
 }
