@@ -7,6 +7,8 @@
 #   win32   the shipping 32-bit kestrova.exe (build only)
 # Needs no display: Xvfb is started for the Wine tests.
 #
+#   test-all.sh [STAGE...]    only the named stages (the package check always runs)
+#
 # Environment: KESTROVA_BUILD_ROOT (default build/), KESTROVA_FUZZ_SECONDS
 # (per target, default 60), KESTROVA_JOBS (default 2), KESTROVA_SKIP_DEPS=1
 # to skip the package check.
@@ -19,6 +21,15 @@ fuzz_seconds=${KESTROVA_FUZZ_SECONDS:-60}
 jobs=${KESTROVA_JOBS:-2}
 bench_photos=$root/../shared/bench
 export KESTROVA_WINE_TEMPLATE=$build/wine-template
+
+stages=(native fuzz bench win64 win32)
+for wanted in "$@"; do
+  [[ " ${stages[*]} " == *" $wanted "* ]] || { echo "test-all: unknown stage '$wanted' (stages: ${stages[*]})" >&2; exit 2; }
+done
+selected=("$@")
+want() {
+  [ ${#selected[@]} -eq 0 ] || [[ " ${selected[*]} " == *" $1 "* ]]
+}
 
 summary=()
 current=
@@ -55,17 +66,15 @@ finish() {
   current=
 }
 
-configure() {
+# Configures a preset into its own folder under the build root and builds it all.
+build_preset() {
   local preset=$1
   shift
   cmake --preset "$preset" -B "$build/$preset" "$@" >"$build/$preset.configure.log" 2>&1 || {
     cat "$build/$preset.configure.log" >&2
     return 1
   }
-}
-
-compile() {
-  cmake --build "$build/$1" -j "$jobs"
+  cmake --build "$build/$preset" -j "$jobs"
 }
 
 # One bounded libFuzzer run; any crash, leak, timeout or sanitizer report fails.
@@ -99,49 +108,54 @@ else
 fi
 finish
 
-begin native "portable code and unit tests, ASan + UBSan"
-configure native
-compile native
-ctest --test-dir "$build/native" --output-on-failure -j "$jobs"
-finish
-
-begin fuzz "libFuzzer targets, $fuzz_seconds s each"
-configure fuzz
-compile fuzz
-run_fuzzer fuzz_jpeg "$root/tests/jpeg/data"
-run_fuzzer fuzz_bmp "$root/tests/wallpaper/bmp_seeds"
-finish
-
-begin bench "decoder benchmark build and smoke run"
-configure bench
-compile bench
-bench_note="no photos beside the repository"
-photo=$bench_photos/photo-1920x1080-420-q90.jpg
-if [ -f "$photo" ]; then
-  "$build/bench/bench/jpegbench" "$photo" 3 | tee "$build/bench/smoke.txt"
-  [ "$(grep -c '^decode_ms [0-9.]*$' "$build/bench/smoke.txt")" -eq 3 ] || {
-    echo "jpegbench did not print three decode times" >&2
-    false
-  }
-  bench_note="median of 3 decodes of $(basename "$photo"): $(grep '^decode_ms' "$build/bench/smoke.txt" |
-    awk '{print $2}' | sort -n | sed -n 2p) ms"
+if want native; then
+  begin native "portable code and unit tests, ASan + UBSan"
+  build_preset native
+  ctest --test-dir "$build/native" --output-on-failure -j "$jobs"
+  finish
 fi
-finish "$bench_note"
 
-begin win64 "kestrova.exe and the tests under Wine"
-configure win64 -DKESTROVA_JPEG2BMP="$build/native/tools/jpeg2bmp"
-compile win64
-[ -f "$build/win64/kestrova.exe" ] || { echo "the win64 build made no kestrova.exe" >&2; false; }
-"$root/scripts/wine-prefix.sh" build
-xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
-  ctest --test-dir "$build/win64" --output-on-failure -j "$jobs"
-finish
+if want fuzz; then
+  begin fuzz "libFuzzer targets, $fuzz_seconds s each"
+  build_preset fuzz
+  run_fuzzer fuzz_jpeg "$root/tests/jpeg/data"
+  run_fuzzer fuzz_bmp "$root/tests/wallpaper/bmp_seeds"
+  finish
+fi
 
-begin win32 "the shipping 32-bit kestrova.exe, build only"
-configure win32
-compile win32
-[ -f "$build/win32/kestrova.exe" ] || { echo "the win32 build made no kestrova.exe" >&2; false; }
-finish "$(stat -c %s "$build/win32/kestrova.exe") bytes"
+if want bench; then
+  begin bench "decoder benchmark build and smoke run"
+  build_preset bench
+  bench_note="no photos beside the repository"
+  photo=$bench_photos/photo-1920x1080-420-q90.jpg
+  if [ -f "$photo" ]; then
+    "$build/bench/bench/jpegbench" "$photo" 3 | tee "$build/bench/smoke.txt"
+    [ "$(grep -c '^decode_ms [0-9.]*$' "$build/bench/smoke.txt")" -eq 3 ] || {
+      echo "jpegbench did not print three decode times" >&2
+      false
+    }
+    bench_note="median of 3 decodes of $(basename "$photo"): $(grep '^decode_ms' "$build/bench/smoke.txt" |
+      awk '{print $2}' | sort -n | sed -n 2p) ms"
+  fi
+  finish "$bench_note"
+fi
+
+if want win64; then
+  begin win64 "kestrova.exe and the tests under Wine"
+  build_preset win64 -DKESTROVA_JPEG2BMP="$build/native/tools/jpeg2bmp"
+  [ -f "$build/win64/kestrova.exe" ] || { echo "the win64 build made no kestrova.exe" >&2; false; }
+  "$root/scripts/wine-prefix.sh" build
+  xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+    ctest --test-dir "$build/win64" --output-on-failure -j "$jobs"
+  finish
+fi
+
+if want win32; then
+  begin win32 "the shipping 32-bit kestrova.exe, build only"
+  build_preset win32
+  [ -f "$build/win32/kestrova.exe" ] || { echo "the win32 build made no kestrova.exe" >&2; false; }
+  finish "$(stat -c %s "$build/win32/kestrova.exe") bytes"
+fi
 
 print_summary
 echo "test-all: everything passed"

@@ -38,6 +38,7 @@ MSG_COLOUR_DEPTH = "24bit以上のカラーモードでご使用ください"
 
 PROGRAM_TIMEOUT = 60      # seconds a run of kestrova.exe may take under a loaded machine
 DRIVER_READY_TIMEOUT = 90
+HANDOVER_LIMIT = 20       # seconds; a second copy only looks for the first and ends
 TASKBAR_HEIGHT = 32
 PAINT_TIMEOUT = 5         # the desktop repaints a moment after the wallpaper is set
 
@@ -151,7 +152,11 @@ class WineDesktop:
                                 check=False)
         check(copied.returncode == 0, "could not make a Wine prefix for the scenario")
         self.env["WINEPREFIX"] = str(self.prefix)
-        self.env["DISPLAY"] = self._start_xvfb(depth)
+        try:
+            self.env["DISPLAY"] = self._start_xvfb(depth)
+        except Exception:
+            self.close()
+            raise
 
     def _start_xvfb(self, depth):
         # The X screen is the desktop's size, so screenshot pixels are desktop pixels.
@@ -189,7 +194,7 @@ class WineDesktop:
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL, check=False)
         subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL, check=False,
                        timeout=60)
-        if self.xvfb:
+        if self.xvfb and self.xvfb.poll() is None:
             self.xvfb.terminate()
             self.xvfb.wait()
         if not self.keep_prefix:
@@ -511,6 +516,7 @@ def scenario_second_start(config):
         time.sleep(1.0)  # a box of the second copy would show by now
         second_boxes, _, _ = recorder.stop()
         check(code == 0, f"the second copy's exit code is {code}, expected 0")
+        check(took < HANDOVER_LIMIT, f"the second copy took {took:.1f} s to end, not at once")
         first_pid = first_boxes[0][1]
         strangers = [show(text) for text, pid in second_boxes if pid != first_pid]
         check(not strangers, f"the second copy showed a box of its own: {strangers}")
@@ -594,6 +600,10 @@ def main():
             outcome = "FAILED"
             failed.append(name)
             log(f"  {failure}")
+        except (OSError, subprocess.SubprocessError) as error:
+            outcome = "FAILED"
+            failed.append(name)
+            log(f"  the harness could not run the scenario: {error!r}")
         log(f"{outcome} {name} ({time.monotonic() - started:.1f} s; files in {config.work / name})")
     log(f"{len(names) - len(failed)} of {len(names)} scenario(s) passed" +
         (f"; failed: {', '.join(failed)}" if failed else ""))
