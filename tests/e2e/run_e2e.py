@@ -592,7 +592,7 @@ def main():
     names = config.scenarios or list(SCENARIOS)
     failed = []
     for name in names:
-        log(f"--- {name}: {SCENARIOS[name].__doc__.split(chr(10))[0] if SCENARIOS[name].__doc__ else ''}")
+        log(f"--- {name}: {' '.join((SCENARIOS[name].__doc__ or '').split())}")
         started = time.monotonic()
         try:
             outcome = SCENARIOS[name](config) or "passed"
