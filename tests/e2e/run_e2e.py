@@ -11,7 +11,7 @@ the desktop registry values and the screen size when it ends.
   run_e2e.py --list
 
 Without scenario names every scenario runs. The exit code is 0 when all
-passed. What each run left (screenshots, box texts, pictures) stays in the
+passed, 77 when every scenario asked for was skipped, else 1. What each run left (screenshots, box texts, pictures) stays in the
 work folder; only the Wine prefix is removed.
 """
 
@@ -48,6 +48,9 @@ GREEN = (30, 200, 60)
 BLUE = (40, 60, 220)
 YELLOW = (240, 220, 40)
 QUADRANTS = (RED, GREEN, BLUE, YELLOW)  # top left, top right, bottom left, bottom right
+
+
+SKIPPED_EXIT_CODE = 77     # every scenario asked for was skipped (CTest's SKIP_RETURN_CODE)
 
 
 class ScenarioFailed(Exception):
@@ -591,11 +594,14 @@ def main():
 
     names = config.scenarios or list(SCENARIOS)
     failed = []
+    skipped = []
     for name in names:
         log(f"--- {name}: {' '.join((SCENARIOS[name].__doc__ or '').split())}")
         started = time.monotonic()
         try:
             outcome = SCENARIOS[name](config) or "passed"
+            if outcome == "skipped":
+                skipped.append(name)
         except ScenarioFailed as failure:
             outcome = "FAILED"
             failed.append(name)
@@ -605,9 +611,12 @@ def main():
             failed.append(name)
             log(f"  the harness could not run the scenario: {error!r}")
         log(f"{outcome} {name} ({time.monotonic() - started:.1f} s; files in {config.work / name})")
-    log(f"{len(names) - len(failed)} of {len(names)} scenario(s) passed" +
+    log(f"{len(names) - len(failed) - len(skipped)} of {len(names)} scenario(s) passed" +
+        (f"; skipped: {', '.join(skipped)}" if skipped else "") +
         (f"; failed: {', '.join(failed)}" if failed else ""))
-    return 1 if failed else 0
+    if failed:
+        return 1
+    return SKIPPED_EXIT_CODE if len(skipped) == len(names) else 0
 
 
 if __name__ == "__main__":
