@@ -84,12 +84,17 @@ double Median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// One warm-up, then `runs` timed calls; the median in milliseconds.
-double MedianMilliseconds(int runs, const std::function<void()>& work) {
-    work();
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) times.push_back(MillisecondsOf(work));
-    return Median(times);
+// The decoders take turns, one run each per round, so that a busy moment of
+// the machine falls on all of them alike. One warm-up round, then `runs`
+// timed rounds; the median of each decoder's times in milliseconds.
+std::vector<double> MedianMillisecondsInTurn(int runs, const std::vector<std::function<void()>>& decoders) {
+    for (const auto& decode : decoders) decode();
+    std::vector<std::vector<double>> times(decoders.size());
+    for (int round = 0; round < runs; ++round)
+        for (size_t d = 0; d < decoders.size(); ++d) times[d].push_back(MillisecondsOf(decoders[d]));
+    std::vector<double> medians;
+    for (const auto& list : times) medians.push_back(Median(list));
+    return medians;
 }
 
 // Unless cold runs were asked for, large blocks come from the heap and stay there when freed.
@@ -200,21 +205,25 @@ bool BenchmarkPhoto(const std::string& path, int runs, tjhandle turbo, Row* row)
     row->outputBytes = kDibHeaderSize + (static_cast<uint64_t>(picture.height) + 15) * DibRowBytes24(picture.width);
 
     Picture scratch;
-    row->oursMs = MedianMilliseconds(runs, [&] { DecodeOurs(bytes, size, &scratch); });
-
-    // Every decoder gets fresh output memory on every run, as ours does.
-    row->turboMs = MedianMilliseconds(runs, [&] {
-        uint8_t* pixels = static_cast<uint8_t*>(malloc(static_cast<size_t>(picture.width) * picture.height * 3));
-        if (pixels)
-            tjDecompress2(turbo, bytes.data(), size, pixels, picture.width, 0, picture.height, TJPF_BGR,
-                          TJFLAG_ACCURATEDCT);
-        free(pixels);
+    const std::vector<double> medians = MedianMillisecondsInTurn(runs, {
+        [&] { DecodeOurs(bytes, size, &scratch); },
+        // Every decoder gets fresh output memory on every run, as ours does.
+        [&] {
+            uint8_t* pixels = static_cast<uint8_t*>(malloc(static_cast<size_t>(picture.width) * picture.height * 3));
+            if (pixels)
+                tjDecompress2(turbo, bytes.data(), size, pixels, picture.width, 0, picture.height, TJPF_BGR,
+                              TJFLAG_ACCURATEDCT);
+            free(pixels);
+        },
+        [&] {
+            int w = 0, h = 0, n = 0;
+            stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(size), &w, &h, &n, 3);
+            stbi_image_free(pixels);
+        },
     });
-    row->stbMs = MedianMilliseconds(runs, [&] {
-        int w = 0, h = 0, n = 0;
-        stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(size), &w, &h, &n, 3);
-        stbi_image_free(pixels);
-    });
+    row->oursMs = medians[0];
+    row->turboMs = medians[1];
+    row->stbMs = medians[2];
     row->peakKilobytes = MeasurePeakKilobytes(path);
     return true;
 }

@@ -14,6 +14,28 @@ enum SamplingMode : int16_t {
     MODE_UNSUPPORTED = 99,
 };
 
+// The luminance sampling factors of a colour mode (H0 x V0 luminance blocks
+// per MCU, the MCU 8 * H0 pixels wide and 8 * V0 high); false for MODE_GREY
+// and anything that is not a colour mode.
+inline bool LumaSampling(SamplingMode mode, int* h0, int* v0) {
+    switch (mode) {
+        case MODE_H1V1: *h0 = 1, *v0 = 1; return true;
+        case MODE_H2V1: *h0 = 2, *v0 = 1; return true;
+        case MODE_H1V2: *h0 = 1, *v0 = 2; return true;
+        case MODE_H2V2: *h0 = 2, *v0 = 2; return true;
+        default: return false;
+    }
+}
+
+// The sampling of a colour MCU and the part of it a store writes, cut to the
+// MCU's size; false when there is nothing to write.
+inline bool ColourMcuShape(SamplingMode mode, int* h0, int* v0, int* columns, int* rows) {
+    if (!LumaSampling(mode, h0, v0)) return false;  // not a colour MCU
+    if (*columns > 8 * *h0) *columns = 8 * *h0;
+    if (*rows > 8 * *v0) *rows = 8 * *v0;
+    return *columns > 0 && *rows > 0;
+}
+
 // topLeft points at the first byte (blue) of the top-left pixel of the block
 // or MCU in the bottom-up output; picture row R + 1 lies `stride` bytes
 // before row R, column C lies 3 * C bytes after the row's start. A kernel

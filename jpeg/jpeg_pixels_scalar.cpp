@@ -76,16 +76,8 @@ void StoreGreyBlockScalar(uint8_t* topLeft, int32_t stride, const int16_t* block
 
 void StoreColourMcuScalar(uint8_t* topLeft, int32_t stride, const int16_t* lumaBlocks, const int16_t* cbBlock,
                           const int16_t* crBlock, SamplingMode mode, int columns, int rows) {
-    int h0 = 0, v0 = 0;  // luminance sampling factors
-    switch (mode) {
-        case MODE_H1V1: h0 = 1; v0 = 1; break;
-        case MODE_H2V1: h0 = 2; v0 = 1; break;
-        case MODE_H1V2: h0 = 1; v0 = 2; break;
-        case MODE_H2V2: h0 = 2; v0 = 2; break;
-        default: return;  // not a colour MCU: nothing to write
-    }
-    if (columns > 8 * h0) columns = 8 * h0;
-    if (rows > 8 * v0) rows = 8 * v0;
+    int h0 = 0, v0 = 0;
+    if (!ColourMcuShape(mode, &h0, &v0, &columns, &rows)) return;
 
     for (int r = 0; r < rows; ++r) {
         uint8_t* pixel = RowStart(topLeft, stride, r);

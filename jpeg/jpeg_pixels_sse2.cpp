@@ -19,34 +19,28 @@ inline __m128i Pair(int16_t first, int16_t second) {
     return _mm_set_epi16(second, first, second, first, second, first, second, first);
 }
 
+// Four rows of eight to pairs of columns: pairs[p] holds column 2p of the
+// four rows in lanes 0-3 and column 2p + 1 in lanes 4-7.
+inline void FourRowsToColumnPairs(const __m128i rows[4], __m128i pairs[4]) {
+    const __m128i a0 = _mm_unpacklo_epi16(rows[0], rows[1]);
+    const __m128i a1 = _mm_unpackhi_epi16(rows[0], rows[1]);
+    const __m128i a2 = _mm_unpacklo_epi16(rows[2], rows[3]);
+    const __m128i a3 = _mm_unpackhi_epi16(rows[2], rows[3]);
+    pairs[0] = _mm_unpacklo_epi32(a0, a2);
+    pairs[1] = _mm_unpackhi_epi32(a0, a2);
+    pairs[2] = _mm_unpacklo_epi32(a1, a3);
+    pairs[3] = _mm_unpackhi_epi32(a1, a3);
+}
+
 // In place: v[i] lane j becomes v[j] lane i.
 inline void Transpose8x8(__m128i v[8]) {
-    const __m128i a0 = _mm_unpacklo_epi16(v[0], v[1]);
-    const __m128i a1 = _mm_unpackhi_epi16(v[0], v[1]);
-    const __m128i a2 = _mm_unpacklo_epi16(v[2], v[3]);
-    const __m128i a3 = _mm_unpackhi_epi16(v[2], v[3]);
-    const __m128i a4 = _mm_unpacklo_epi16(v[4], v[5]);
-    const __m128i a5 = _mm_unpackhi_epi16(v[4], v[5]);
-    const __m128i a6 = _mm_unpacklo_epi16(v[6], v[7]);
-    const __m128i a7 = _mm_unpackhi_epi16(v[6], v[7]);
-
-    const __m128i b0 = _mm_unpacklo_epi32(a0, a2);
-    const __m128i b1 = _mm_unpackhi_epi32(a0, a2);
-    const __m128i b2 = _mm_unpacklo_epi32(a1, a3);
-    const __m128i b3 = _mm_unpackhi_epi32(a1, a3);
-    const __m128i b4 = _mm_unpacklo_epi32(a4, a6);
-    const __m128i b5 = _mm_unpackhi_epi32(a4, a6);
-    const __m128i b6 = _mm_unpacklo_epi32(a5, a7);
-    const __m128i b7 = _mm_unpackhi_epi32(a5, a7);
-
-    v[0] = _mm_unpacklo_epi64(b0, b4);
-    v[1] = _mm_unpackhi_epi64(b0, b4);
-    v[2] = _mm_unpacklo_epi64(b1, b5);
-    v[3] = _mm_unpackhi_epi64(b1, b5);
-    v[4] = _mm_unpacklo_epi64(b2, b6);
-    v[5] = _mm_unpackhi_epi64(b2, b6);
-    v[6] = _mm_unpacklo_epi64(b3, b7);
-    v[7] = _mm_unpackhi_epi64(b3, b7);
+    __m128i top[4], bottom[4];
+    FourRowsToColumnPairs(v, top);
+    FourRowsToColumnPairs(v + 4, bottom);
+    for (int p = 0; p < 4; ++p) {
+        v[2 * p] = _mm_unpacklo_epi64(top[p], bottom[p]);
+        v[2 * p + 1] = _mm_unpackhi_epi64(top[p], bottom[p]);
+    }
 }
 
 // The low 16 bits of (value >> shift), sign-extended: the wrap the scalar
@@ -131,31 +125,16 @@ void TransformWhole(__m128i rows[8], int16_t* block) {
 // alone (rows 4-7 come out 0), and the column pass sees inputs 4-7 at 0.
 template <bool kRightZero>
 void TransformTopHalf(const __m128i rows[8], int16_t* block) {
-    // Rows 0-3 turned to column pairs: lanes 0-3 of c01 hold column 0, lanes 4-7 column 1, and so on.
-    const __m128i a0 = _mm_unpacklo_epi16(rows[0], rows[1]);
-    const __m128i a1 = _mm_unpackhi_epi16(rows[0], rows[1]);
-    const __m128i a2 = _mm_unpacklo_epi16(rows[2], rows[3]);
-    const __m128i a3 = _mm_unpackhi_epi16(rows[2], rows[3]);
-    const __m128i c01 = _mm_unpacklo_epi32(a0, a2);
-    const __m128i c23 = _mm_unpackhi_epi32(a0, a2);
-    const __m128i c45 = _mm_unpacklo_epi32(a1, a3);
-    const __m128i c67 = _mm_unpackhi_epi32(a1, a3);
-    const EightOutputs top = HalfPass<5, kRightZero>(_mm_unpacklo_epi16(c01, c45), _mm_unpacklo_epi16(c23, c67),
-                                                     _mm_unpackhi_epi16(c01, c23), _mm_unpackhi_epi16(c45, c67));
-    // top.y[n] lane r: row r's output n for r = 0-3; gather them as rows 0-3 of the intermediate.
-    __m128i narrow[8];
-    for (int n = 0; n < 8; ++n) narrow[n] = _mm_packs_epi32(top.y[n], top.y[n]);
-    const __m128i b0 = _mm_unpacklo_epi16(narrow[0], narrow[1]);
-    const __m128i b1 = _mm_unpacklo_epi16(narrow[2], narrow[3]);
-    const __m128i b2 = _mm_unpacklo_epi16(narrow[4], narrow[5]);
-    const __m128i b3 = _mm_unpacklo_epi16(narrow[6], narrow[7]);
-    const __m128i d0 = _mm_unpacklo_epi32(b0, b1);
-    const __m128i d1 = _mm_unpackhi_epi32(b0, b1);
-    const __m128i d2 = _mm_unpacklo_epi32(b2, b3);
-    const __m128i d3 = _mm_unpackhi_epi32(b2, b3);
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i middle[8] = {_mm_unpacklo_epi64(d0, d2), _mm_unpackhi_epi64(d0, d2), _mm_unpacklo_epi64(d1, d3),
-                               _mm_unpackhi_epi64(d1, d3), zero, zero, zero, zero};
+    __m128i pairs[4];  // lanes 0-3: rows 0-3 of column 2p, lanes 4-7: of column 2p + 1
+    FourRowsToColumnPairs(rows, pairs);
+    const EightOutputs top =
+        HalfPass<5, kRightZero>(_mm_unpacklo_epi16(pairs[0], pairs[2]), _mm_unpacklo_epi16(pairs[1], pairs[3]),
+                                _mm_unpackhi_epi16(pairs[0], pairs[1]), _mm_unpackhi_epi16(pairs[2], pairs[3]));
+    // top.y[n] lane r: row r's output n for r = 0-3; turned into rows 0-3 of the intermediate.
+    __m128i middle[8];
+    for (int n = 0; n < 8; ++n) middle[n] = _mm_packs_epi32(top.y[n], top.y[n]);
+    Transpose8x8(middle);
+    for (int k = 4; k < 8; ++k) middle[k] = _mm_setzero_si128();
     __m128i out[8];
     Pass<8, true>(middle, out);
     StoreRows(block, out);
@@ -236,19 +215,21 @@ inline uint8_t* RowStart(uint8_t* topLeft, int32_t stride, int row) {
     return topLeft - static_cast<ptrdiff_t>(stride) * row;
 }
 
+inline void StoreAll(uint8_t* at, const Interleaved& pixels) {
+    Store16(at, pixels.part[0]);
+    Store16(at + 16, pixels.part[1]);
+    Store16(at + 32, pixels.part[2]);
+}
+
 // Sixteen pixels (48 bytes) to `row`, of which only the first `columns`
-// reach the picture.
+// reach the picture: a clipped row goes through a buffer.
 inline void WriteSixteen(uint8_t* row, const Interleaved& pixels, int columns) {
     if (columns >= 16) {
-        Store16(row, pixels.part[0]);
-        Store16(row + 16, pixels.part[1]);
-        Store16(row + 32, pixels.part[2]);
+        StoreAll(row, pixels);
         return;
     }
     alignas(16) uint8_t staging[48];
-    Store16(staging, pixels.part[0]);
-    Store16(staging + 16, pixels.part[1]);
-    Store16(staging + 32, pixels.part[2]);
+    StoreAll(staging, pixels);
     std::memcpy(row, staging, static_cast<size_t>(3 * columns));
 }
 
@@ -267,9 +248,7 @@ inline void WriteTwoEights(uint8_t* upper, uint8_t* lower, const Interleaved& pi
         return;
     }
     alignas(16) uint8_t staging[48];
-    Store16(staging, pixels.part[0]);
-    Store16(staging + 16, pixels.part[1]);
-    Store16(staging + 32, pixels.part[2]);
+    StoreAll(staging, pixels);
     if (upper) std::memcpy(upper, staging, static_cast<size_t>(3 * columns));
     if (lower) std::memcpy(lower, staging + 24, static_cast<size_t>(3 * columns));
 }
@@ -375,16 +354,7 @@ void StoreEightWide(uint8_t* topLeft, int32_t stride, const int16_t* lumaBlocks,
 void StoreColourMcuSse2(uint8_t* topLeft, int32_t stride, const int16_t* lumaBlocks, const int16_t* cbBlock,
                         const int16_t* crBlock, SamplingMode mode, int columns, int rows) {
     int h0 = 0, v0 = 0;
-    switch (mode) {
-        case MODE_H1V1: h0 = 1; v0 = 1; break;
-        case MODE_H2V1: h0 = 2; v0 = 1; break;
-        case MODE_H1V2: h0 = 1; v0 = 2; break;
-        case MODE_H2V2: h0 = 2; v0 = 2; break;
-        default: return;  // not a colour MCU: nothing to write
-    }
-    if (columns > 8 * h0) columns = 8 * h0;
-    if (rows > 8 * v0) rows = 8 * v0;
-    if (columns <= 0 || rows <= 0) return;
+    if (!ColourMcuShape(mode, &h0, &v0, &columns, &rows)) return;
     if (!WithinColourRange(lumaBlocks, h0 * v0) || !WithinColourRange(cbBlock, 1) || !WithinColourRange(crBlock, 1)) {
         kScalarPixelKernels.storeColourMcu(topLeft, stride, lumaBlocks, cbBlock, crBlock, mode, columns, rows);
         return;

@@ -246,15 +246,6 @@ void ReturnUnreadBits(const BitReader& reader, JpegDecoder* decoder) {
     decoder->bitOffset = static_cast<int16_t>(partial ? 8 - partial : 0);
 }
 
-int LumaBlocks(SamplingMode mode) {
-    switch (mode) {
-        case MODE_H2V1:
-        case MODE_H1V2: return 2;
-        case MODE_H2V2: return 4;
-        default: return 1;
-    }
-}
-
 }  // namespace
 
 int DecodeMcuFast(JpegDecoder* decoder) {
@@ -276,7 +267,9 @@ int DecodeMcuFast(JpegDecoder* decoder) {
     if (decoder->samplingMode == MODE_GREY) {
         sound = DecodeBlockFast(reader, fast, 0, &predictors[0], decoder->lumaBlocks);
     } else {
-        const int lumaBlocks = LumaBlocks(decoder->samplingMode);
+        int h0 = 1, v0 = 1;
+        LumaSampling(decoder->samplingMode, &h0, &v0);
+        const int lumaBlocks = h0 * v0;
         for (int i = 0; i < lumaBlocks && sound; ++i)
             sound = DecodeBlockFast(reader, fast, 0, &predictors[0], decoder->lumaBlocks + 64 * i);
         sound = sound && DecodeBlockFast(reader, fast, 1, &predictors[1], decoder->cbBlock);

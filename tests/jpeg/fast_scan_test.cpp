@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -31,15 +32,6 @@ struct TwinLog {
     std::string first;
 };
 TwinLog* twinLog = nullptr;
-
-int LumaBlockCount(SamplingMode mode) {
-    switch (mode) {
-        case MODE_H2V1:
-        case MODE_H1V2: return 2;
-        case MODE_H2V2: return 4;
-        default: return 1;
-    }
-}
 
 // Stands in for the MCU decoder: the literal routines run on a copy of the
 // state with their own block buffers, the fast path on the real one.
@@ -65,7 +57,9 @@ int DecodeMcuTwice(JpegDecoder* decoder) {
         if (decoder->bitOffset != literal.bitOffset) why << " bitOffset " << decoder->bitOffset << " vs " << literal.bitOffset;
         if (decoder->bytesLeft != literal.bytesLeft) why << " bytesLeft " << decoder->bytesLeft << " vs " << literal.bytesLeft;
         if (std::memcmp(decoder->dcPredictor, literal.dcPredictor, sizeof literal.dcPredictor) != 0) why << " predictors";
-        const size_t lumaBytes = 128u * LumaBlockCount(decoder->samplingMode);
+        int h0 = 1, v0 = 1;
+        LumaSampling(decoder->samplingMode, &h0, &v0);
+        const size_t lumaBytes = 128u * static_cast<size_t>(h0 * v0);
         if (std::memcmp(decoder->lumaBlocks, luma, lumaBytes) != 0) why << " luma";
         if (decoder->samplingMode != MODE_GREY &&
             (std::memcmp(decoder->cbBlock, cb, 128) != 0 || std::memcmp(decoder->crBlock, cr, 128) != 0))
@@ -460,37 +454,38 @@ TEST(FastScan, RandomDataUnderOddTablesDecodesAlike) {
     }
 }
 
+// Random scans under one pair of complete tables, each edited by `edit`
+// before it is decoded both ways.
+void ExpectRandomScansDecodeAlike(uint32_t seed, int trials, int width, int height, size_t size, int approximation,
+                                  const std::function<void(std::vector<uint8_t>&, std::mt19937&, int)>& edit) {
+    std::mt19937 random(seed);
+    const HuffmanSpec dc = RandomSpec(random, Range(0, 11), 2);
+    const HuffmanSpec ac = RandomSpec(random, AcSymbolsCommonFirst(random), 2);
+    for (int trial = 0; trial < trials; ++trial) {
+        std::vector<uint8_t> scan = RandomScan(random, size, 3);
+        edit(scan, random, trial);
+        const std::vector<uint8_t> file = FileWithScan(kModes[trial % 5], width, height, dc, ac, scan, approximation);
+        EXPECT_SAME_DECODE(file, "trial " + std::to_string(trial));
+    }
+}
+
 TEST(FastScan, StuffingAndMarkerBytesInsideMcusReadAlike) {
     // Dense 0xFF, 0x00 and marker bytes: FF 00 pairs, FF FF 00, FF 00 00,
     // restart and end codes where no MCU ends.
-    std::mt19937 random(5);
-    HuffmanSpec dc = RandomSpec(random, Range(0, 11), 2);
-    HuffmanSpec ac = RandomSpec(random, AcSymbolsCommonFirst(random), 2);
-    for (int trial = 0; trial < 40; ++trial) {
-        std::vector<uint8_t> scan = RandomScan(random, 8000, 20 + trial % 20);
-        for (int i = 0; i < 60; ++i) {
-            const size_t at = random() % (scan.size() - 3);
-            const uint8_t patterns[][3] = {{0xFF, 0x00, 0x00}, {0xFF, 0xFF, 0x00}, {0xFF, 0xD3, 0x00}, {0xFF, 0x00, 0xFF}};
-            std::memcpy(&scan[at], patterns[random() % 4], 3);
-        }
-        const std::vector<uint8_t> file = FileWithScan(kModes[trial % 5], 48, 40, dc, ac, scan);
-        EXPECT_SAME_DECODE(file, "trial " + std::to_string(trial));
-    }
+    ExpectRandomScansDecodeAlike(5, 40, 48, 40, 8000, 0, [](std::vector<uint8_t>& scan, std::mt19937& random, int trial) {
+        scan = RandomScan(random, scan.size(), 20 + trial % 20);
+        const uint8_t patterns[][3] = {{0xFF, 0x00, 0x00}, {0xFF, 0xFF, 0x00}, {0xFF, 0xD3, 0x00}, {0xFF, 0x00, 0xFF}};
+        for (int i = 0; i < 60; ++i) std::memcpy(&scan[random() % (scan.size() - 3)], patterns[random() % 4], 3);
+    });
 }
 
 TEST(FastScan, ScanStartingOnAStuffedZeroReadsAlike) {
     // The scan header's last byte is 0xFF and the data begins with 0x00: the
     // literal window skips that 0x00 as stuffing.
-    std::mt19937 random(11);
-    HuffmanSpec dc = RandomSpec(random, Range(0, 11), 2);
-    HuffmanSpec ac = RandomSpec(random, AcSymbolsCommonFirst(random), 2);
-    for (int trial = 0; trial < 10; ++trial) {
-        std::vector<uint8_t> scan = RandomScan(random, 9000, 3);
+    ExpectRandomScansDecodeAlike(11, 10, 64, 64, 9000, 0xFF, [](std::vector<uint8_t>& scan, std::mt19937&, int trial) {
         scan[0] = 0x00;
         if (trial & 1) scan[1] = 0x00;
-        const std::vector<uint8_t> file = FileWithScan(kModes[trial % 5], 64, 64, dc, ac, scan, 0xFF);
-        EXPECT_SAME_DECODE(file, "trial " + std::to_string(trial));
-    }
+    });
 }
 
 // Work memory that holds only the Huffman arrays and the MCU buffers.
