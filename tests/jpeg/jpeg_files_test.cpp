@@ -353,4 +353,16 @@ TEST(JpegFiles, DamagedFilesDecodeToSomeResultAndBothModesAgree) {
     }
 }
 
+TEST(JpegFiles, FuzzFindingsDecodeAlikeInBothModes) {
+    // Once made the vector kernels differ from the scalar ones.
+    for (const char* name : {"fuzz-grey-16x16-kernels.jpg"}) {
+        const std::vector<uint8_t> file = ReadFile(DataPath(name));
+        ASSERT_FALSE(file.empty()) << name;
+        const Decoded reference = DecodeBytes(file, JPEG_DECODE_REFERENCE);
+        const Decoded fast = DecodeBytes(file, JPEG_DECODE_FAST);
+        EXPECT_EQ(fast.result, reference.result) << name;
+        EXPECT_TRUE(fast.image == reference.image) << name;
+    }
+}
+
 }  // namespace
