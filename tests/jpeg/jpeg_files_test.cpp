@@ -164,7 +164,7 @@ Model ParseAndDecode(const std::vector<uint8_t>& file) {
 // 32·√2·cos(mπ/16) rounded, with the DC basis 32: the decoder's constants.
 int Basis(int n, int k) {
     if (k == 0) return 32;
-    const double value = 32.0 * std::sqrt(2.0) * std::cos(((2 * n + 1) * k % 32) * M_PI / 16.0);
+    const double value = 32.0 * std::sqrt(2.0) * std::cos(((2 * n + 1) * k % 32) * 3.14159265358979323846 / 16.0);
     return static_cast<int>(std::lround(value));
 }
 

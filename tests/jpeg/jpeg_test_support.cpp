@@ -1,5 +1,6 @@
 #include "jpeg_test_support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -94,9 +95,10 @@ StreamBuilder& StreamBuilder::Dqt(int table, const std::vector<uint16_t>& zigzag
 std::vector<uint8_t> DhtPayload(int classAndDestination, std::vector<uint8_t> counts,
                                 const std::vector<uint8_t>& symbols) {
     counts.resize(16, 0);
-    std::vector<uint8_t> payload = {static_cast<uint8_t>(classAndDestination)};
-    payload.insert(payload.end(), counts.begin(), counts.end());
-    payload.insert(payload.end(), symbols.begin(), symbols.end());
+    std::vector<uint8_t> payload(1 + counts.size() + symbols.size());
+    payload[0] = static_cast<uint8_t>(classAndDestination);
+    std::copy(counts.begin(), counts.end(), payload.begin() + 1);
+    std::copy(symbols.begin(), symbols.end(), payload.begin() + 1 + counts.size());
     return payload;
 }
 
