@@ -11,15 +11,12 @@
 
 struct RecordedBox {
     HWND owner;
-    std::string text;
-    std::string caption;
+    std::string text, caption;
     UINT type;
 };
-
 extern std::vector<RecordedBox> recordedBoxes;
 
-// Zeroes appState, the settings and both jobs, and records boxes instead of
-// showing them.
+// Zeroes appState, the settings and both jobs, and records boxes instead of showing them.
 class ShellTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -38,24 +35,5 @@ private:
     std::string path_;
 };
 
-// The whole content of a file, or "<missing>".
-std::string ReadBytes(const std::string& path);
+std::string ReadBytes(const std::string& path);  // "<missing>" when it cannot be opened
 void WriteBytes(const std::string& path, const std::string& bytes);
-
-// A hidden top-level window that counts the WM_CLOSE and WM_COMMAND messages
-// it receives instead of acting on them.
-class ProbeWindow {
-public:
-    explicit ProbeWindow(const char* className, const char* caption = "");
-    ~ProbeWindow();
-    HWND handle() const { return window_; }
-    // Dispatches what was posted to this thread.
-    static void PumpMessages();
-    int closes = 0;
-    std::vector<WPARAM> commands;
-
-private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    HWND window_;
-    std::string className_;
-};
