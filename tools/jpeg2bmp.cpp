@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "jpeg/jpeg_decoder.h"
-#include "wallpaper/dib_image.h"
+#include "wallpaper/bitmap_file.h"
 
 namespace {
 
@@ -32,16 +32,11 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
     return ok;
 }
 
-void PutLittle32(uint8_t* at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 bool WriteBitmap(const char* path, const uint8_t* image) {
     DibHeader header;
     memcpy(&header, image, sizeof header);
-    uint8_t fileHeader[14] = {'B', 'M'};
-    PutLittle32(fileHeader + 2, header.biSizeImage + 14 + kDibHeaderSize);
-    PutLittle32(fileHeader + 10, 14 + kDibHeaderSize);
+    uint8_t fileHeader[kBitmapFileHeaderSize];
+    FillBitmapFileHeader(fileHeader, header);
     FILE* file = fopen(path, "wb");
     if (!file) return false;
     bool ok = fwrite(fileHeader, 1, sizeof fileHeader, file) == sizeof fileHeader;
