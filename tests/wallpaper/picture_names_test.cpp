@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <memory>
 #include <string>
+#include <vector>
 
 #include "wallpaper/picture_names.h"
 
@@ -10,80 +9,49 @@ namespace {
 
 TEST(PictureNames, ExtensionByLastDotAndOwnBitmapExcluded)
 {
-    struct Case {
-        const char* name;
-        int index;
-        bool picture;
-    };
-    const Case cases[] = {
-        {"c.bmp", 0, true},          {"a.JPG", 1, true},        {"b.Jpeg", 2, true},        {"x.tar.bmp", 0, true},
-        {"x.bmp.jpg", 1, true},      {".bmp", 0, true},         {"KESTROVA.BMP", 0, false}, {"Kestrova.Bmp", 0, false},
-        {"xkestrova.bmp", 0, true},  {"kestrova.bmp.bmp", 0, true}, {"kestrova.jpg", 1, true}, {"d.gif", -1, false},
-        {"e", -1, false},            {"f.jpg.txt", -1, false},  {"ends.", -1, false},       {"..", -1, false},
-        {"a.bm", -1, false},         {"a.bmpx", -1, false},     {"a.jpe", -1, false},       {"a.bmp ", -1, false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(PictureExtensionIndex(c.name), c.index) << c.name;
-        EXPECT_EQ(IsPictureName(c.name), c.picture) << c.name;
+    const std::pair<const char*, int> cases[] = {
+        {"c.bmp", 0}, {"a.JPG", 1}, {"b.Jpeg", 2}, {"x.tar.bmp", 0}, {"x.bmp.jpg", 1}, {".bmp", 0}, {"kestrova.jpg", 1},
+        {"xkestrova.bmp", 0}, {"kestrova.bmp.bmp", 0}, {"d.gif", -1}, {"e", -1}, {"f.jpg.txt", -1}, {"ends.", -1},
+        {"..", -1}, {"a.bm", -1}, {"a.bmpx", -1}, {"a.jpe", -1}, {"a.bmp ", -1}};
+    for (const auto& [name, index] : cases) {
+        EXPECT_EQ(PictureExtensionIndex(name), index) << name;
+        EXPECT_EQ(IsPictureName(name), index >= 0) << name;
     }
+    for (const char* own : {"kestrova.bmp", "KESTROVA.BMP", "Kestrova.Bmp"}) EXPECT_FALSE(IsPictureName(own)) << own;
 }
 
-bool NoDoubleByteCharacters(unsigned char) { return false; }
-
-// Joins into an exactly 260-byte heap buffer (ASan catches any write past
-// it) first filled with 'Z'; returns the result and the buffer's text.
-std::pair<int, std::string> Join(const std::string& folder, const std::string& name,
-                                 LeadByteTest test = IsCp932LeadByte)
+// Joins into a 260-byte heap block filled with 'Z' (ASan catches a write past it); the result and the text.
+std::pair<int, std::string> Join(const std::string& folder, const std::string& name, LeadByteTest test = IsCp932LeadByte)
 {
-    std::unique_ptr<char[]> destination(new char[260]);
-    std::memset(destination.get(), 'Z', 259);
+    std::vector<char> destination(260, 'Z');
     destination[259] = '\0';
-    const int result = JoinPathWith(destination.get(), folder.c_str(), name.c_str(), test);
-    return {result, destination.get()};
+    const int result = JoinPathWith(destination.data(), folder.c_str(), name.c_str(), test);
+    return {result, destination.data()};
 }
 
-TEST(JoinPath, SeparatorUnlessTheLastCharacterIsColonOrBackslash)
+TEST(JoinPath, SeparatorUnlessTheLastCharacterIsColonOrBackslashAndNeverPastTheBuffer)
 {
-    const std::string table = "\x95\x5C";  // "表": its second byte is '\'
+    const std::string table = "\x95\x5C", so = "\x83\x5C";  // "表", "ソ": the second byte is '\'
     const std::pair<std::string, std::string> cases[] = {
-        {"C:", "C:*.*"},
-        {"C:\\Pictures\\", "C:\\Pictures\\*.*"},
-        {"C:\\Pictures", "C:\\Pictures\\*.*"},
-        {"C:\\" + table, "C:\\" + table + "\\*.*"},
-        {"C:\\\x83\x5C", "C:\\\x83\x5C\\*.*"},              // "ソ"
-        {"C:\\\x94\x5C", "C:\\\x94\x5C\\*.*"},              // "能"
-        {"C:\\" + table + "\\", "C:\\" + table + "\\*.*"},
-        {"C:\\" + table + table + "x", "C:\\" + table + table + "x\\*.*"},
+        {"C:", "C:*.*"}, {"C:\\P\\", "C:\\P\\*.*"}, {"C:\\P", "C:\\P\\*.*"}, {"C:\\" + table, "C:\\" + table + "\\*.*"},
+        {"C:\\" + so, "C:\\" + so + "\\*.*"}, {"C:\\" + table + so + "\\", "C:\\" + table + so + "\\*.*"},
         {"C:\\\xB1\x5C", "C:\\\xB1\x5C*.*"},  // half-width katakana is one byte; then a real '\'
-        {"C:\\\x95", "C:\\\x95\\*.*"},        // a lead byte with nothing after it
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Join(c.first, "*.*"), std::make_pair(static_cast<int>(c.second.size()), c.second)) << c.first;
+        {"C:\\\x95", "C:\\\x95\\*.*"}};       // a lead byte with nothing after it
+    for (const auto& [folder, path] : cases) EXPECT_EQ(Join(folder, "*.*"), std::make_pair(int(path.size()), path));
+    EXPECT_EQ(Join("C:\\" + table, "*.*", [](unsigned char) { return false; }).second, "C:\\" + table + "*.*");
+    EXPECT_EQ(Join("", "*.*"), std::make_pair(0, std::string(259, 'Z')));  // no folder: nothing written
+    const std::string p253 = "C:\\" + std::string(250, 'p');  // + '\' + 5 = 259: fits with its zero
+    const std::pair<std::string, std::string> fit[] = {{p253, "12345"}, {p253 + "\\", "12345"}, {"C:", std::string(257, 'n')}};
+    for (const auto& [folder, name] : fit) {
+        EXPECT_EQ(Join(folder, name).first, 259);
+        EXPECT_EQ(Join(folder, name + "6"), std::make_pair(0, std::string())) << "never a cut path";
     }
-    // The lead-byte test decides: without double-byte characters the trail byte is a separator.
-    EXPECT_EQ(Join("C:\\" + table, "*.*", NoDoubleByteCharacters).second, "C:\\" + table + "*.*");
-    // An empty folder fails and writes nothing.
-    EXPECT_EQ(Join("", "*.*"), std::make_pair(0, std::string(259, 'Z')));
-}
-
-TEST(JoinPath, PathsThatDoNotFitFailWithoutWritingPastTheBuffer)
-{
-    const std::string folder = "C:\\" + std::string(250, 'p');  // 253 characters
-    EXPECT_EQ(Join(folder, "12345").first, 259);                 // + '\' + 5 = 259: fits with its zero
-    EXPECT_EQ(Join(folder, "123456"), std::make_pair(0, std::string()));  // 260: empty, never a cut path
-    EXPECT_EQ(Join(folder + "\\", "12345").first, 259);
-    EXPECT_EQ(Join(folder + "\\", "123456").first, 0);
-    EXPECT_EQ(Join("C:", std::string(257, 'n')).first, 259);
-    EXPECT_EQ(Join("C:", std::string(258, 'n')).first, 0);
-    EXPECT_EQ(Join("C:", std::string(400, 'n')).first, 0);
-
-    // A folder buffer without a terminating zero in its 260 bytes is not read past.
-    std::unique_ptr<char[]> unterminated(new char[260]);
-    std::memset(unterminated.get(), 'u', 260);
-    char destination[260];
-    EXPECT_EQ(JoinPathWith(destination, unterminated.get(), "*.*", IsCp932LeadByte), 0);
+    // A folder or name without a terminating zero in its 260 bytes is not read past.
+    std::vector<char> unterminated(260, 'u'), destination(260);
+    EXPECT_EQ(JoinPathWith(destination.data(), unterminated.data(), "*.*", IsCp932LeadByte), 0);
+    EXPECT_EQ(JoinPathWith(destination.data(), "C:", unterminated.data(), IsCp932LeadByte), 0);
     unterminated[259] = '\x95';
-    EXPECT_EQ(JoinPathWith(destination, unterminated.get(), "*.*", IsCp932LeadByte), 0);
+    EXPECT_EQ(JoinPathWith(destination.data(), unterminated.data(), "*.*", IsCp932LeadByte), 0);
 }
 
 }  // namespace

@@ -1,0 +1,229 @@
+#include <set>
+#include <tuple>
+
+#include "app/alert_user.h"
+#include "app/app_state.h"
+#include "app_test_support.h"
+#include "jpeg/jpeg_decoder.h"
+#include "resources/messages.h"
+#include "settings/wallpaper_settings.h"
+#include "wallpaper/apply_wallpaper.h"
+#include "wallpaper/change_pipeline.h"
+#include "wallpaper/picture_scan.h"
+#include "wallpaper/pipeline_steps.h"
+#include "wallpaper/random_change.h"
+
+namespace {
+
+// The boxes' texts, shown as inside the settings dialog so that "once" can be counted, and pipelineBusy then.
+std::vector<std::string> messages;
+int busyThen = -1;
+int WINAPI RecordText(HWND, LPCSTR text, LPCSTR, UINT) { return busyThen = pipelineBusy, messages.push_back(text), IDOK; }
+
+class WallpaperTest : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        messages.clear();
+        alertMessageBox = RecordText;
+        appState.uiFlags = DialogOpen;
+        appState.desktopWindow = GetDesktopWindow();
+        pipelineBusy = 0;
+        if (pictureBlock) GlobalFree(pictureBlock);  // an earlier test's picture
+        pictureBlock = nullptr;
+        strcpy(mainJob.folder, folder.path().c_str());
+    }
+    void UsePicture(const char* name, const std::string& bytes)
+    {
+        WriteBytes(folder.Child(name), bytes);
+        strcpy(currentPicturePath, folder.Child(name).c_str());
+    }
+    ScratchFolder folder;
+};
+
+// A grey 24-bit BMP file.
+std::string Bmp(int32_t width, int32_t height)
+{
+    const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
+    const DibHeader header{40, width, height, 1, 24, 0, rowBytes * static_cast<uint32_t>(height), 0, 0, 0, 0};
+    std::string file = "BM" + std::string(12, '\0') + std::string(40 + header.biSizeImage, '\x80');
+    file.replace(14, 40, reinterpret_cast<const char*>(&header), 40);
+    return file;
+}
+
+// The wallpaper's values under HKCU\Control Panel\Desktop: each one's REG_SZ bytes with their zero, or "<missing>".
+std::vector<std::string> DesktopValues()
+{
+    std::vector<std::string> values;
+    HKEY key;
+    RegCreateKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &key);
+    for (const char* name : {"TileWallpaper", "WallpaperStyle", "WallPaperOriginX", "WallPaperOriginY", "Wallpaper"}) {
+        char data[1024];
+        DWORD size = sizeof data, type = 0;
+        const LONG read = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+        values.push_back(read == ERROR_SUCCESS && type == REG_SZ ? std::string(data, size) : "<missing>");
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+std::string Sz(const std::string& text) { return text + '\0'; }
+
+TEST_F(WallpaperTest, ScanCountsPicksAndTheRandomChangeTakesPictureRandModuloCount)
+{
+    for (const std::string& unsearchable : {std::string(""), folder.Child("nowhere"), folder.path()}) {
+        EXPECT_EQ(ScanPictureFolder(nullptr, -1, unsearchable.c_str()), 0);
+        EXPECT_EQ(ScanPictureFolder(nullptr, 0, unsearchable.c_str()), -1);
+    }
+    ChangeWallpaperAtRandom();
+    EXPECT_EQ(messages, std::vector<std::string>{MessageText(MSG_NO_PICTURES)});
+    for (const char* name : {"a.JPG", "b.Jpeg", "c.bmp", "KESTROVA.BMP", "d.gif", "e", "f.jpg.txt"})
+        WriteBytes(folder.Child(name), "x");
+    EXPECT_EQ(ScanPictureFolder(nullptr, -1, (folder.path() + "\\").c_str()), 3);
+    EXPECT_EQ(ScanPictureFolder(nullptr, 3, mainJob.folder), -1);  // counted 3, so there is no picture 3
+    std::set<std::string> picked;
+    for (unsigned seed = 1; seed <= 9; ++seed) {
+        srand(seed);
+        ChangeWallpaperAtRandom();  // its load fails: none of the files is a picture inside
+        srand(seed);
+        const int pick = rand() % 3;
+        ASSERT_EQ(ScanPictureFolder(nullptr, pick, mainJob.folder), pick);
+        picked.insert(findData.cFileName);
+        EXPECT_EQ(std::string(currentPicturePath), folder.Child(findData.cFileName)) << seed;
+    }
+    EXPECT_EQ(picked, (std::set<std::string>{"a.JPG", "b.Jpeg", "c.bmp"}));
+}
+
+TEST_F(WallpaperTest, LoadKeepsTheBmpAsStoredOrShowsItsRefusalOnceAndKeepsNothing)
+{
+    UsePicture("p.bmp", Bmp(1, 1));  // 58 bytes, the shortest
+    ASSERT_EQ(LoadPicture(&dialogJob), 0);
+    EXPECT_EQ(GlobalFlags(pictureBlock) & GMEM_LOCKCOUNT, 1u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(dialogJob.header), GlobalSize(pictureBlock)), Bmp(1, 1).substr(14));
+    EXPECT_TRUE(dialogJob.applyPath == currentPicturePath && dialogJob.screenWidth == GetSystemMetrics(SM_CXSCREEN));
+    std::string zeroBits = Bmp(4, 4), zeroHeight = Bmp(4, 4), short57 = Bmp(1, 1).substr(0, 57);
+    zeroBits[28] = zeroHeight[22] = 0;
+    short57[30] = 4, short57[34] = 3;  // 3 compressed bytes, which the header check lets through
+    const std::tuple<const char*, std::string, int> cases[] = {
+        {"p.bmp", std::string(13, 'B'), JPEG_READ_ERROR}, {"p.bmp", short57, JPEG_INVALID},
+        {"p.bmp", Bmp(5, 3).substr(0, 101), JPEG_INVALID} /* a row one byte short */, {"p.bmp", zeroBits, JPEG_INVALID},
+        {"p.bmp", zeroHeight, JPEG_INVALID}, {"p.jpg", Bmp(4, 4), JPEG_INVALID}};  // .jpg goes to the JPEG decoder
+    for (const auto& [name, bytes, code] : cases) {
+        UsePicture(name, bytes);
+        messages.clear();
+        EXPECT_EQ(LoadPicture(&dialogJob), code) << bytes.size();
+        EXPECT_EQ(messages, std::vector<std::string>{LoadFailureText(code)});
+        EXPECT_TRUE(pictureBlock == nullptr && dialogJob.header == nullptr);
+    }
+    strcpy(currentPicturePath, folder.Child("gone.bmp").c_str());
+    EXPECT_EQ(LoadPicture(&dialogJob), -1);
+    EXPECT_EQ(messages.back(), "ファイルが開けません\n" + folder.Child("gone.bmp"));
+}
+
+TEST_F(WallpaperTest, ShrinkAndWriteCleanUpAndEachFailureShowsItsMessageAndLeavesTheDesktop)
+{
+    UsePicture("big.bmp", Bmp(GetSystemMetrics(SM_CXSCREEN) + 1, GetSystemMetrics(SM_CYSCREEN) + 1));
+    ChangeWallpaper(&mainJob);
+    EXPECT_TRUE(messages.empty() && !mainJob.shrunkBits && !pipelineBusy);
+    EXPECT_EQ(GlobalFlags(pictureBlock) & GMEM_LOCKCOUNT, 0u);  // kept for the preview, unlocked
+    EXPECT_EQ(ReadBytes(folder.Child("kestrova.bmp")).substr(30, 4), std::string(4, '\0'));  // BI_RGB, whatever GDI said
+    const std::vector<std::string> before = DesktopValues();
+    EXPECT_EQ(before.back(), Sz(folder.Child("kestrova.bmp")));
+    DeleteFileA(folder.Child("kestrova.bmp").c_str());
+    mainJob.targetWidth = mainJob.targetHeight = 0x7FFFFFF;  // no bitmap of that size: stage 1 at the latest
+    appState.desktopWindow = reinterpret_cast<HWND>(static_cast<LONG_PTR>(0x7FFF0001));
+    EXPECT_EQ(ShrinkToScreen(&mainJob), nullptr);  // no screen device context: silent
+    appState.desktopWindow = GetDesktopWindow();
+    EXPECT_EQ(ShrinkToScreen(&mainJob), nullptr);
+    UsePicture("p.bmp", Bmp(1, 1));
+    HANDLE readOnly = CreateFileA(currentPicturePath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(WriteChunk(readOnly, "x", 1), 1);
+    CloseHandle(readOnly);
+    // Not written: with kestrova.bmp a folder, with no folder, for a header that claims more pixels than were read.
+    ASSERT_EQ(LoadPicture(&mainJob), 0);
+    CreateDirectoryA(folder.Child("kestrova.bmp").c_str(), nullptr);
+    WriteAndApplyBitmap(&mainJob);
+    RemoveDirectoryA(folder.Child("kestrova.bmp").c_str());
+    mainJob.folder[0] = '\0';
+    WriteAndApplyBitmap(&mainJob);
+    strcpy(mainJob.folder, folder.path().c_str());
+    mainJob.header->biSizeImage = 5;
+    WriteAndApplyBitmap(&mainJob);
+    const std::string notCreated = MessageText(MSG_TEMP_NOT_CREATED);
+    EXPECT_EQ(messages, (std::vector<std::string>{"画像の縮小に失敗しました (1)", MessageText(MSG_TEMP_WRITE_FAILED),
+                                                  notCreated, notCreated, notCreated}));
+    EXPECT_EQ(ReadBytes(folder.Child("kestrova.bmp")), "<missing>");
+    EXPECT_EQ(DesktopValues(), before);
+}
+
+TEST_F(WallpaperTest, ChangeIsBusyUntilItEndsAndABusyPipelineIgnoresAChange)
+{
+    strcpy(currentPicturePath, folder.Child("missing.bmp").c_str());
+    pipelineBusy = 1;  // as when a timer tick comes while a change shows its message box
+    ChangeWallpaper(&mainJob);
+    EXPECT_TRUE(messages.empty() && pipelineBusy == 1);
+    pipelineBusy = 0;
+    ChangeWallpaper(&mainJob);
+    EXPECT_TRUE(busyThen == 1 && pipelineBusy == 0 && messages.size() == 1);
+}
+
+// A stand-in for the shell's object, registered for this process only: it logs the calls it gets.
+struct FakeDesktop : active_desktop::Interface, IClassFactory {
+    BOOL activeDesktopOn = TRUE;
+    std::wstring log;
+    int references = 0;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        *object = nullptr;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) *object = static_cast<IClassFactory*>(this);
+        if (IsEqualIID(iid, active_desktop::kInterfaceId)) *object = static_cast<active_desktop::Interface*>(this);
+        return *object ? (++references, S_OK) : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override { return QueryInterface(iid, out); }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE ApplyChanges(DWORD flags) override { return Log(L"apply ", flags); }
+    HRESULT STDMETHODCALLTYPE GetWallpaper(LPWSTR, UINT, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetWallpaper(LPCWSTR path, DWORD) override { return Log(path + std::wstring(L" "), 0); }
+    HRESULT STDMETHODCALLTYPE GetWallpaperOptions(active_desktop::WallpaperOpt*, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetWallpaperOptions(const active_desktop::WallpaperOpt* options, DWORD) override
+    { return Log(L"options " + std::to_wstring(options->dwSize) + L" ", options->dwStyle); }
+    HRESULT STDMETHODCALLTYPE GetPattern(LPWSTR, UINT, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetPattern(LPCWSTR, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetDesktopItemOptions(active_desktop::ComponentsOpt* options, DWORD) override
+    { return options->fActiveDesktop = activeDesktopOn, Log(L"components ", options->dwSize); }
+    HRESULT Log(const std::wstring& call, DWORD value) { return log += call + std::to_wstring(value) + L"; ", S_OK; }
+};
+
+TEST_F(WallpaperTest, ApplyGoesToActiveDesktopWhenOnElseToTheRegistry)
+{
+    FakeDesktop fake;
+    DWORD cookie = 0;
+    CoInitialize(nullptr);
+    ASSERT_EQ(CoRegisterClassObject(active_desktop::kClassId, static_cast<IClassFactory*>(&fake), CLSCTX_INPROC_SERVER,
+                                    REGCLS_MULTIPLEUSE, &cookie), S_OK);
+    const std::vector<std::string> before = DesktopValues();
+    mainJob.displayMode = Stretch, mainJob.originX = 112, mainJob.originY = 84;
+    mainJob.applyPath = "C:\\表\\kestrova.bmp";  // code page 932, with 0x5C as a trail byte
+    ApplyWallpaper(&mainJob);
+    EXPECT_EQ(fake.log, L"components 12; C:\\表\\kestrova.bmp 0; options 8 " +
+                            std::to_wstring(displayModeTable[Stretch].activeDesktopStyle) + L"; apply 7; ");
+    EXPECT_EQ(DesktopValues(), before);
+    // Off: the object is released unused; the placement and the wallpaper go to the registry.
+    const std::pair<int32_t, std::vector<std::string>> rows[] = {
+        {Stretch, {Sz("0"), Sz("2"), Sz("112"), Sz("84"), Sz(mainJob.applyPath)}},
+        {Tile, {Sz("1"), Sz("0"), Sz("112"), Sz("84"), Sz(mainJob.applyPath)}}};
+    for (const auto& [mode, values] : rows) {
+        fake.activeDesktopOn = FALSE, fake.log.clear(), mainJob.displayMode = mode;
+        ApplyWallpaper(&mainJob);
+        EXPECT_EQ(fake.log, L"components 12; ");
+        EXPECT_EQ(DesktopValues(), values);
+    }
+    CoRevokeClassObject(cookie);
+    CoUninitialize();
+    EXPECT_EQ(fake.references, 0);  // every reference released
+}
+
+}  // namespace
