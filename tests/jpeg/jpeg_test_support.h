@@ -1,144 +1,127 @@
-// Helpers for the decoder tests: a builder for hand-made JPEG byte streams
-// with an entropy-data bit writer, decoding with padded input, allocators
-// that count and fail on demand, and pixel kernels that record their calls.
+// Helpers for the decoder tests: hand-made streams with flat Huffman tables,
+// decodes that copy the picture out, allocators that count and fail on demand.
 #pragma once
 
-#include <cstdint>
-#include <initializer_list>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
-#include "jpeg/jpeg_decoder.h"
 #include "jpeg/jpeg_internal.h"
 #include "wallpaper/dib_image.h"
 
 namespace jpegtest {
 
-struct Component {
-    int id, h, v, tq;
-};
-struct ScanEntry {
-    int selector, tables;  // tables: Td << 4 | Ta
-};
+using Bytes = std::vector<uint8_t>;
+inline Bytes operator+(Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
+inline uint8_t U8(int value) { return static_cast<uint8_t>(value); }
+inline int Category(int v) { return v ? 1 + Category(v / 2) : 0; }
 
-// Writes entropy-coded bits most significant first, stuffing a 0x00 after
-// every 0xFF data byte; Flush pads the last byte with ones.
-class BitWriter {
-public:
-    void Put(uint32_t bits, int count);
-    // Category and value bits of a signed value, as an encoder writes them.
-    void PutValue(int value);
-    void Flush();
-    // Number of bits in the current, unfinished byte.
-    int PendingBits() const { return pendingCount_; }
-    std::vector<uint8_t> bytes;
-
-private:
-    uint32_t pending_ = 0;
-    int pendingCount_ = 0;
-};
-
-int Category(int value);
-
-// Two tables where every code has a fixed length, so tests write symbols
-// directly: the DC table gives categories 0-15 four-bit codes equal to the
-// category; the AC table gives symbols 0x00-0xFE eight-bit codes equal to
-// the symbol.
-extern const uint8_t kFlatDcCounts[16];
-extern const uint8_t kFlatAcCounts[16];
-std::vector<uint8_t> FlatDcSymbols();
-std::vector<uint8_t> FlatAcSymbols();
-
-// One block coded with the flat tables: DC difference, then (run, value)
-// pairs, then an end-of-block unless `endOfBlock` is false.
-void PutFlatBlock(BitWriter* bits, int dcDiff, std::initializer_list<std::pair<int, int>> ac = {},
-                  bool endOfBlock = true);
-
-// A DHT segment's payload: class/destination, the counts (missing ones 0),
-// the symbols.
-std::vector<uint8_t> DhtPayload(int classAndDestination, std::vector<uint8_t> counts,
-                                const std::vector<uint8_t>& symbols);
-
-class StreamBuilder {
-public:
-    StreamBuilder& Raw(std::initializer_list<int> values);
-    StreamBuilder& Raw(const std::vector<uint8_t>& values);
-    StreamBuilder& Soi() { return Raw({0xFF, 0xD8}); }
-    StreamBuilder& Eoi() { return Raw({0xFF, 0xD9}); }
-    // FF code, then length = payload + 2, then the payload.
-    StreamBuilder& Segment(int code, const std::vector<uint8_t>& payload);
-    // 64 entries in zigzag order; precision 0 (8-bit) or 1 (16-bit).
-    StreamBuilder& Dqt(int table, const std::vector<uint16_t>& zigzagValues, int precision = 0);
-    // All 64 entries equal.
-    StreamBuilder& DqtFlat(int table, uint16_t value) { return Dqt(table, std::vector<uint16_t>(64, value)); }
-    StreamBuilder& Dht(int classAndDestination, const uint8_t* counts, const std::vector<uint8_t>& symbols);
-    // DC table 0 and AC table 0 of the flat kind (and tables 1 when `both`).
-    StreamBuilder& FlatTables(bool both = false);
-    StreamBuilder& Sof0(int width, int height, std::initializer_list<Component> components);
-    StreamBuilder& Sos(std::initializer_list<ScanEntry> components);
-    // A grey or colour frame with flat tables and quantiser q everywhere,
-    // and the scan header: everything up to the entropy-coded data.
-    StreamBuilder& GreyHeaders(int width, int height, uint16_t q = 1);
-    StreamBuilder& ColourHeaders(int width, int height, int h0, int v0, uint16_t q = 1);
-
-    std::vector<uint8_t> bytes;
+// Entropy-coded bits, most significant first, a 0x00 after each 0xFF, padded with ones.
+// Flat tables: DC category s is the 4-bit code s, AC symbol x the 8-bit code x.
+struct Bits {
+    Bytes bytes;
+    int pending = 0, count = 0;
+    Bits& Put(int value, int n) {
+        while (n-- > 0) {
+            pending = pending << 1 | ((value >> n) & 1);
+            if (++count < 8) continue;
+            bytes.push_back(U8(pending));
+            if (pending == 0xFF) bytes.push_back(0);
+            pending = 0, count = 0;
+        }
+        return *this;
+    }
+    Bits& Value(int v) { return Put(v < 0 ? v + (1 << Category(v)) - 1 : v, Category(v)); }
+    Bits& Dc(int diff) { return Put(Category(diff), 4).Value(diff); }
+    Bits& Ac(int run, int v) { return Put(run << 4 | Category(v), 8).Value(v); }
+    Bits& Block(int diff) { return Dc(diff).Put(0, 8); }  // DC only, then the end of block
+    Bytes Done() { return count ? Put(1, 1).Done() : bytes; }
 };
 
-// Allocator that hands out calloc'ed blocks, counts them, and fails the
-// allocation whose zero-based index is failAt (never when negative).
-struct CountingAllocator {
-    int failAt = -1;
-    int calls = 0;
-    int live = 0;
-    size_t largest = 0;
-    JpegOutputAllocator Interface();
+inline Bytes Soi() { return {0xFF, 0xD8}; }
+inline Bytes Eoi() { return {0xFF, 0xD9}; }
+inline Bytes Seg(int code, const Bytes& p) {  // FF code, the length, the payload
+    return Bytes{0xFF, U8(code), U8((p.size() + 2) / 256), U8(p.size() + 2)} + p;
+}
+// One table of a DHT payload: class/destination, the counts (missing ones 0), the symbols.
+inline Bytes Table(int tc, Bytes n, const Bytes& symbols) { return n.resize(16), Bytes{U8(tc)} + n + symbols; }
+inline Bytes FlatTables(int t = 0) {
+    Bytes symbols;
+    for (int i = 0; i < 255; ++i) symbols.push_back(U8(i));
+    return Table(t, {0, 0, 0, 16}, Bytes(symbols.begin(), symbols.begin() + 16)) +
+           Table(0x10 | t, {0, 0, 0, 0, 0, 0, 0, 255}, symbols);
+}
+// Table t, all 64 entries q, 8-bit (precision 0) or 16-bit (1).
+inline Bytes Dqt(int t, int q, int precision = 0) {
+    Bytes payload = {U8(precision << 4 | t)};
+    for (int k = 0; k < 64; ++k) payload = payload + (precision ? Bytes{U8(q >> 8), U8(q)} : Bytes{U8(q)});
+    return Seg(0xDB, payload);
+}
+// Components 1, 2, ... with the given H << 4 | V bytes, all on quantiser 0.
+inline Bytes Sof(int w, int h, const Bytes& samplings = {0x11}) {
+    Bytes p = {8, U8(h >> 8), U8(h), U8(w >> 8), U8(w), U8(samplings.size())};
+    for (size_t i = 0; i < samplings.size(); ++i) p = p + Bytes{U8(i + 1), samplings[i], 0};
+    return Seg(0xC0, p);
+}
+inline Bytes Sos(size_t n, int tables = 0x00) {
+    Bytes p = {U8(n)};
+    for (size_t i = 0; i < n; ++i) p = p + Bytes{U8(i + 1), U8(tables)};
+    return Seg(0xDA, p + Bytes{0, 63, 0});
+}
+// Everything up to the entropy-coded data.
+inline Bytes Headers(int w, int h, const Bytes& samplings = {0x11}, const Bytes& tables = FlatTables(),
+                     const Bytes& dqt = Dqt(0, 1)) {
+    return Soi() + dqt + Seg(0xC4, tables) + Sof(w, h, samplings) + Sos(samplings.size());
+}
+
+// Calloc'ed blocks, counted; the allocation numbered failAt (from 0) fails.
+struct Counter {
+    int failAt = -1, calls = 0, live = 0, other = 0;  // other: neither Huffman arrays nor MCU buffers
+    size_t last = 0;
+    static void* Allocate(void* context, size_t bytes) {
+        Counter& c = *static_cast<Counter*>(context);
+        if (c.calls++ == c.failAt) return nullptr;
+        c.live++, c.last = bytes;
+        c.other += bytes != 65536 && bytes != kLumaBufferBytes && bytes != kChromaBufferBytes;
+        return calloc(1, bytes);
+    }
+    static void Release(void* context, void* memory) { static_cast<Counter*>(context)->live--, free(memory); }
+    JpegOutputAllocator Use() { return {Allocate, Release, this}; }
 };
 
-struct Decoded {
+struct Decoded {  // the whole DibImage block on JPEG_OK
     JpegResult result = JPEG_INVALID;
-    std::vector<uint8_t> image;  // the whole DibImage block on JPEG_OK
+    Bytes image;
     DibHeader header = {};
-    // B, G, R of picture pixel (x, y), y = 0 the top row.
-    const uint8_t* Pixel(int x, int y) const;
 };
 
-// Decodes `file` (padding added here) with the given mode.
-Decoded DecodeBytes(const std::vector<uint8_t>& file, JpegDecodeMode mode = JPEG_DECODE_REFERENCE);
-// The same with an explicit setup (allocators and kernels); the output
-// allocator of the setup is replaced by one that copies the image out.
-Decoded DecodeWithSetup(const std::vector<uint8_t>& file, JpegDecodeSetup setup);
+// The literal routines and scalar kernels, or the given setup (its output allocator replaced here).
+inline Decoded Decode(const Bytes& file, JpegDecodeSetup* setup = nullptr) {
+    const Bytes padded = file + Bytes(kJpegInputPadding);
+    const uint32_t size = static_cast<uint32_t>(file.size());
+    Counter output;
+    void* image = nullptr;
+    Decoded d;
+    if (setup) setup->output = output.Use();
+    d.result = setup ? DecodeJpegWithSetup(padded.data(), size, *setup, &image)
+                     : DecodeJpegMemory(padded.data(), size, output.Use(), &image, JPEG_DECODE_REFERENCE);
+    EXPECT_TRUE(d.result == JPEG_OK || (!image && output.live == 0)) << "a failure left a picture";
+    if (!image) return d;
+    d.image.assign(static_cast<uint8_t*>(image), static_cast<uint8_t*>(image) + output.last);
+    memcpy(&d.header, image, sizeof d.header);
+    free(image);
+    return d;
+}
 
-// Pixel kernels that record each store (position relative to the picture,
-// columns, rows) and otherwise do nothing; the inverse transform is the
-// identity, so stored blocks hold the coefficients.
-struct StoreCall {
-    int x, y, columns, rows;
-    int16_t luma[4];  // element 0 of each luminance slot
-    int16_t cb, cr;   // element 0 of the chroma blocks
-};
-struct KernelRecorder {
-    static std::vector<StoreCall>* calls;  // where the calls go; null: not recorded
-    static const JpegPixelKernels kernels;
-};
-
-// A decoder record over a byte string (with padding), for driving the
-// internal routines one at a time. Work memory is counted; the destructor
-// frees what the routines allocated.
-struct DecoderOver {
-    explicit DecoderOver(std::vector<uint8_t> data, int start = 0);
-    ~DecoderOver();
-    DecoderOver(const DecoderOver&) = delete;
-    DecoderOver& operator=(const DecoderOver&) = delete;
-    // Binds scan component 0 (and 1, 2) to the flat tables, quantiser all q.
-    void BindFlat(uint16_t q = 1);
-    int Consumed() const { return static_cast<int>(decoder.cursor - bytes.data()); }
-
-    std::vector<uint8_t> bytes;
-    CountingAllocator work;
-    JpegDecoder decoder;
-};
-
-std::vector<uint8_t> ReadFile(const std::string& path);
-std::string DataPath(const std::string& name);
+inline Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+inline std::string DataPath(const std::string& name) { return std::string(KESTROVA_JPEG_TEST_DATA) + "/" + name; }
 
 }  // namespace jpegtest

@@ -1,300 +1,131 @@
-// Known answers for the pixel kernels. Every kernel set the build has (the
-// scalar one and, on x86, its SSE2 twin) must give them.
-#include <gtest/gtest.h>
+// The pixel kernels: the scalar ones and their fast (SSE2) twins against the
+// transform's definition and known answers, and the fast stores against the scalar ones.
+#include <algorithm>
+#include <cmath>
+#include <random>
 
-#include <cstring>
-#include <string>
-#include <vector>
-
-#include "jpeg/jpeg_pixels.h"
+#include "jpeg_test_support.h"
 
 namespace {
 
-struct KernelSet {
-    const char* name;
-    const JpegPixelKernels* kernels;
-};
+using jpegtest::U8;
 
-std::vector<KernelSet> AllKernelSets() {
-    std::vector<KernelSet> sets = {{"Scalar", &kScalarPixelKernels}};
-#if defined(__SSE2__)
-    sets.push_back({"Sse2", &kSse2PixelKernels});
-#endif
-    return sets;
+const JpegPixelKernels* const kKernelSets[] = {&kScalarPixelKernels, &FastPixelKernels()};
+
+// Samples from several regimes, so that the vector code's shortcuts and
+// fallbacks (16-bit colour sums, zero rows and columns) are all taken.
+int16_t Sample(std::mt19937& random, int regime) {
+    static const int16_t extremes[] = {-32768, -4097, -4096, -1025, -1024, -1, 0, 1, 16, 256, 1023, 1024, 4095, 32767};
+    static const int ranges[][2] = {{-32768, 32767}, {-300, 600}, {-1100, 1100}, {-1000, 1800}, {-1800, 1000}};
+    if (regime == 5) return extremes[random() % 14];
+    if (regime == 6) return static_cast<int16_t>(random() % 8 ? 0 : static_cast<int>(random() % 4096) - 2048);
+    return static_cast<int16_t>(std::uniform_int_distribution<int>(ranges[regime][0], ranges[regime][1])(random));
 }
 
-// A bottom-up picture with a guard border of known bytes all round, so that
-// a write outside the pixels handed to a kernel shows.
+// 32·√2·cos((2n + 1)kπ/16) rounded (32 for k = 0); rows >> 5, then columns >> 8, each kept to 16 bits.
+void TransformByDefinition(int16_t* block) {
+    const auto basis = [](int n, int k) {
+        const double pi = std::acos(-1.0);
+        return k ? static_cast<int>(std::lround(32 * std::sqrt(2.0) * std::cos((2 * n + 1) * k * pi / 16))) : 32;
+    };
+    for (int pass = 0, step = 1; pass < 2; ++pass, step = 8)
+        for (int line = 0; line < 8; ++line) {
+            int16_t* x = block + line * (pass ? 1 : 8);
+            int32_t y[8] = {};
+            for (int n = 0; n < 8; ++n)
+                for (int k = 0; k < 8; ++k) y[n] += basis(n, k) * x[k * step];
+            for (int n = 0; n < 8; ++n) x[n * step] = static_cast<int16_t>(y[n] >> (pass ? 8 : 5));
+        }
+}
+
+TEST(PixelKernels, TheTransformFollowsItsDefinition) {
+    std::mt19937 random(1);
+    for (const JpegPixelKernels* kernels : kKernelSets)
+        for (int trial = 0; trial < 20000; ++trial) {
+            // Nonzero: all, the top rows, the left columns, the top-left quarter, or the DC alone.
+            int16_t block[64], expected[64];
+            for (int i = 0; i < 64; ++i) {
+                const bool zero = ((trial & 1) && i >= 32) || ((trial & 2) && i % 8 >= 4) || (trial % 97 == 0 && i);
+                block[i] = zero ? 0 : Sample(random, trial / 4 % 7);
+            }
+            memcpy(expected, block, sizeof block);
+            TransformByDefinition(expected);
+            kernels->inverseDct8x8(block);
+            ASSERT_EQ(memcmp(block, expected, sizeof block), 0) << trial;
+        }
+}
+
+TEST(PixelKernels, ColourConversionAtTheEdgesOfFix) {
+    const int cases[][6] = {  // Y, Cb, Cr, then B, G, R; green t = 4095, 4096, -1, 15, 16, 4079
+        {128, 0, 0, 128, 128, 128},  {255, 0, 100, 255, 180, 255},      {0, -10, 0, 0, 5, 0},
+        {252, -7, 0, 241, 255, 252}, {256, 0, 0, 255, 255, 255},        {-4, -7, 0, 0, 0, 0},
+        {-3, -7, 0, 0, 0, 0},        {1, 0, 0, 1, 1, 1},                {251, -7, 0, 240, 254, 251},
+        {32767, 32767, 32767, 255, 0, 255}, {-32768, -32768, -32768, 0, 255, 0}};
+    for (const JpegPixelKernels* kernels : kKernelSets)
+        for (const auto& c : cases) {
+            int16_t planes[384];
+            for (int i = 0; i < 384; ++i) planes[i] = static_cast<int16_t>(c[i < 256 ? 0 : i < 320 ? 1 : 2]);
+            uint8_t bgr[3];
+            kernels->storeColourMcu(bgr, 3, planes, planes + 256, planes + 320, MODE_H1V1, 1, 1);
+            EXPECT_EQ(std::vector<int>(bgr, bgr + 3), std::vector<int>(c + 3, c + 6)) << c[0] << " " << c[1];
+        }
+}
+
+// A bottom-up area of random bytes; margin 0 puts the next row right after a row's pixels.
 struct Canvas {
-    static constexpr uint8_t kGuard = 0xA5;
-    int width, height, stride, border;
+    int stride, height, margin;
     std::vector<uint8_t> bytes;
-
-    Canvas(int w, int h) : width(w), height(h), stride(w * 3 + 2 * 48), border(48) {
-        bytes.assign(static_cast<size_t>(stride) * (h + 2 * 4), kGuard);
+    Canvas(int w, int h, int margin, uint32_t seed) : stride(3 * w + 2 * margin), height(h), margin(margin) {
+        std::mt19937 random(seed);
+        for (int i = 0; i < stride * h + 128; ++i) bytes.push_back(U8(random()));
     }
-    // Picture row 0 is the top row, stored last.
-    uint8_t* Pixel(int column, int row) {
-        const int storedRow = 4 + (height - 1 - row);
-        return bytes.data() + static_cast<size_t>(storedRow) * stride + border + 3 * column;
-    }
-    // Counts bytes outside the columns x rows area at the top-left that are not the guard.
-    int TouchedOutside(int columns, int rows) {
-        int touched = 0;
-        for (size_t i = 0; i < bytes.size(); ++i) {
-            const int storedRow = static_cast<int>(i / stride) - 4;
-            const int offset = static_cast<int>(i % stride) - border;
-            const int row = height - 1 - storedRow;
-            const bool inside = storedRow >= 0 && storedRow < height && row < rows && offset >= 0 &&
-                                offset < 3 * columns;
-            if (!inside && bytes[i] != kGuard) ++touched;
-        }
-        return touched;
+    size_t At(int column, int row) const { return 64 + (height - 1 - row) * stride + margin + 3 * column; }
+    // Luminance slots 0-3, then Cb and Cr; a grey block is the first 64.
+    void Store(const JpegPixelKernels* k, SamplingMode mode, const int16_t* planes, int columns, int rows) {
+        if (mode == MODE_GREY) return k->storeGreyBlock(&bytes[At(0, 0)], stride, planes, columns, rows);
+        k->storeColourMcu(&bytes[At(0, 0)], stride, planes, planes + 256, planes + 320, mode, columns, rows);
     }
 };
 
-class PixelKernelsTest : public ::testing::TestWithParam<KernelSet> {
-protected:
-    const JpegPixelKernels& K() const { return *GetParam().kernels; }
+const struct { SamplingMode mode; int width, height, h0, v0; } kShapes[] = {
+    {MODE_GREY, 8, 8, 1, 1}, {MODE_H1V1, 8, 8, 1, 1}, {MODE_H2V1, 16, 8, 2, 1}, {MODE_H1V2, 8, 16, 1, 2},
+    {MODE_H2V2, 16, 16, 2, 2}};
 
-    std::vector<int16_t> DcOnlyBlock(int16_t dc) const {
-        std::vector<int16_t> block(64, 0);
-        block[0] = dc;
-        K().inverseDct8x8(block.data());
-        return block;
-    }
-
-    // One H1V1 pixel from constant blocks.
-    void ConvertOne(int16_t y, int16_t cb, int16_t cr, uint8_t bgr[3]) const {
-        std::vector<int16_t> luma(256, y), cbBlock(64, cb), crBlock(64, cr);
-        Canvas canvas(1, 1);
-        K().storeColourMcu(canvas.Pixel(0, 0), canvas.stride, luma.data(), cbBlock.data(), crBlock.data(),
-                           MODE_H1V1, 1, 1);
-        std::memcpy(bgr, canvas.Pixel(0, 0), 3);
-    }
-};
-
-TEST_P(PixelKernelsTest, DcOnlyBlocksFloorTheirValueOverEight) {
-    const struct {
-        int16_t dc;
-        int16_t sample;
-    } cases[] = {
-        {1024, 128}, {1023, 127}, {-1, -1}, {0, 0}, {7, 0}, {8, 1}, {-8, -1}, {-9, -2}, {2040, 255},
-    };
-    for (const auto& c : cases) {
-        const std::vector<int16_t> block = DcOnlyBlock(c.dc);
-        for (int i = 0; i < 64; ++i) ASSERT_EQ(block[i], c.sample) << "DC " << c.dc << " sample " << i;
-    }
-}
-
-TEST_P(PixelKernelsTest, TransformOfOneCoefficientMatchesHandWorkedRows) {
-    // x1 = 32 alone: the row pass gives (44, 38, 25, 9, -9, -25, -38, -44) * 32 >> 5
-    // on row 0; the column pass then scales each by 32 / 256 with floor.
-    std::vector<int16_t> block(64, 0);
-    block[1] = 32;
-    K().inverseDct8x8(block.data());
-    const int16_t expected[8] = {5, 4, 3, 1, -2, -4, -5, -6};
-    for (int row = 0; row < 8; ++row)
-        for (int column = 0; column < 8; ++column)
-            ASSERT_EQ(block[8 * row + column], expected[column]) << row << "," << column;
-}
-
-TEST_P(PixelKernelsTest, TransformWrapsToSixteenBitsWithoutClamping) {
-    // 32767 in every coefficient position of row 0 and column 0 overflows 16
-    // bits between the passes; the scalar arithmetic below is the definition.
-    std::vector<int16_t> block(64, 0);
-    for (int i = 0; i < 8; ++i) block[i] = block[8 * i] = 32767;
-    std::vector<int16_t> reference = block;
-    kScalarPixelKernels.inverseDct8x8(reference.data());
-    K().inverseDct8x8(block.data());
-    EXPECT_EQ(block, reference);
-    // DC 32767 alone: row pass 32767, column pass floor(32 * 32767 / 256) = 4095.
-    const std::vector<int16_t> dc = DcOnlyBlock(32767);
-    EXPECT_EQ(dc[63], 4095);
-    const std::vector<int16_t> low = DcOnlyBlock(-32768);
-    EXPECT_EQ(low[0], -4096);
-}
-
-TEST_P(PixelKernelsTest, GreyStoreClampsAndRepeatsTheSampleInAllChannels) {
-    std::vector<int16_t> block(64, 0);
-    const int16_t samples[] = {-32768, -1, 0, 1, 127, 254, 255, 256, 32767};
-    for (int i = 0; i < 64; ++i) block[i] = samples[i % 9];
-    Canvas canvas(8, 8);
-    K().storeGreyBlock(canvas.Pixel(0, 0), canvas.stride, block.data(), 8, 8);
-    for (int i = 0; i < 64; ++i) {
-        const int s = samples[i % 9];
-        const uint8_t expected = s < 0 ? 0 : s > 255 ? 255 : static_cast<uint8_t>(s);
-        const uint8_t* pixel = canvas.Pixel(i % 8, i / 8);
-        ASSERT_EQ(pixel[0], expected) << i;
-        ASSERT_EQ(pixel[1], expected) << i;
-        ASSERT_EQ(pixel[2], expected) << i;
-    }
-    EXPECT_EQ(canvas.TouchedOutside(8, 8), 0);
-}
-
-TEST_P(PixelKernelsTest, GreyStoreWritesOnlyTheClippedCorner) {
-    std::vector<int16_t> block(64);
-    for (int i = 0; i < 64; ++i) block[i] = static_cast<int16_t>(i * 4);
-    for (int columns = 0; columns <= 8; ++columns) {
-        for (int rows = 0; rows <= 8; ++rows) {
-            Canvas canvas(8, 8);
-            K().storeGreyBlock(canvas.Pixel(0, 0), canvas.stride, block.data(), columns, rows);
-            ASSERT_EQ(canvas.TouchedOutside(columns, rows), 0) << columns << "x" << rows;
-            if (columns > 0 && rows > 0) {
-                const uint8_t* last = canvas.Pixel(columns - 1, rows - 1);
-                ASSERT_EQ(last[1], block[8 * (rows - 1) + columns - 1]) << columns << "x" << rows;
+TEST(PixelKernels, StoresPlaceReplicateClampAndClipAndTheFastOnesWriteTheScalarBytes) {
+    // Luminance slot s holds 16 + 32s, chroma sample i is Cb i and Cr -2i; grey samples run past both clamps.
+    int16_t tagged[384], grey[384] = {-32768, -1, 0, 1, 127, 254, 255, 256, 32767, -300, 300}, planes[384];
+    for (int i = 0; i < 384; ++i)
+        tagged[i] = static_cast<int16_t>(i < 256 ? 16 + 32 * (i / 64) : i < 320 ? i - 256 : 640 - 2 * i);
+    const auto fix = [](int t) { return U8(t < 0 ? 0 : t >= 4096 ? 255 : t >> 4); };
+    std::mt19937 random(5);
+    for (const auto& s : kShapes)
+        for (int columns = 0; columns <= s.width + 2; ++columns)
+            for (int rows = 0; rows <= s.height + 2; ++rows) {
+                const Canvas before(s.width, s.height, 48, 7);
+                std::vector<uint8_t> expected = before.bytes;
+                for (int r = 0; r < std::min(rows, s.height); ++r)
+                    for (int c = 0; c < std::min(columns, s.width); ++c) {
+                        const int y = 16 * tagged[64 * ((r / 8) * s.h0 + c / 8)], i = 8 * (r / s.v0) + c / s.h0;
+                        const uint8_t g = U8(std::max(0, std::min(255, static_cast<int>(grey[8 * r + c]))));
+                        const uint8_t bgr[3] = {fix(y + 24 * i), fix(y + 15 * i), fix(y - 40 * i)};
+                        for (int b = 0; b < 3; ++b) expected[before.At(c, r) + b] = s.mode ? bgr[b] : g;
+                    }
+                for (const JpegPixelKernels* kernels : kKernelSets) {
+                    Canvas canvas = before;
+                    canvas.Store(kernels, s.mode, s.mode ? tagged : grey, columns, rows);
+                    ASSERT_TRUE(canvas.bytes == expected) << "mode " << s.mode << " clip " << columns << "x" << rows;
+                }
+                for (int regime = 0; regime < 16; ++regime) {
+                    for (int16_t& v : planes) v = Sample(random, regime % 8 == 7 ? 1 : regime % 8);
+                    // One sample out of the 16-bit colour path's range in an otherwise small MCU.
+                    if (regime % 8 == 7) planes[random() % 384] = random() % 2 ? 1024 : -1025;
+                    Canvas scalar(columns, rows, regime < 8 ? 0 : 5, regime), vector = scalar;
+                    scalar.Store(&kScalarPixelKernels, s.mode, planes, columns, rows);
+                    vector.Store(&FastPixelKernels(), s.mode, planes, columns, rows);
+                    ASSERT_TRUE(scalar.bytes == vector.bytes) << "mode " << s.mode << " clip " << columns << "x" << rows
+                                                              << " regime " << regime;
+                }
             }
-        }
-    }
 }
-
-TEST_P(PixelKernelsTest, ColourConversionBoundaries) {
-    uint8_t bgr[3];
-    ConvertOne(128, 0, 0, bgr);
-    EXPECT_EQ(bgr[0], 128);
-    EXPECT_EQ(bgr[1], 128);
-    EXPECT_EQ(bgr[2], 128);
-
-    ConvertOne(255, 0, 100, bgr);  // 16 * 255 + 2000 >= 4096
-    EXPECT_EQ(bgr[2], 255);
-    ConvertOne(0, -10, 0, bgr);  // 24 * -10 < 0
-    EXPECT_EQ(bgr[0], 0);
-
-    // fix(t) at its edges through green, t = 16Y - 9Cb - 12Cr (Cb = -7 adds 63).
-    const struct {
-        int16_t y, cb;
-        int t;
-        uint8_t green;
-    } edges[] = {
-        {252, -7, 4095, 255}, {256, 0, 4096, 255}, {-4, -7, -1, 0}, {-3, -7, 15, 0},
-        {1, 0, 16, 1},        {255, 0, 4080, 255}, {251, -7, 4079, 254}, {0, 0, 0, 0},
-    };
-    for (const auto& e : edges) {
-        ASSERT_EQ(16 * e.y - 9 * e.cb, e.t);
-        ConvertOne(e.y, e.cb, 0, bgr);
-        EXPECT_EQ(bgr[1], e.green) << "t = " << e.t;
-    }
-    // Extreme inputs never wrap inside the conversion.
-    ConvertOne(32767, 32767, 32767, bgr);
-    EXPECT_EQ(bgr[0], 255);
-    EXPECT_EQ(bgr[1], 0);  // 16 * 32767 - 21 * 32767 < 0
-    EXPECT_EQ(bgr[2], 255);
-    ConvertOne(-32768, -32768, -32768, bgr);
-    EXPECT_EQ(bgr[0], 0);
-    EXPECT_EQ(bgr[1], 255);
-    EXPECT_EQ(bgr[2], 0);
-}
-
-// Fills each luminance slot with a value naming the slot and each chroma
-// sample with its position, so that a pixel's bytes say where they came from.
-struct TaggedMcu {
-    std::vector<int16_t> luma = std::vector<int16_t>(256);
-    std::vector<int16_t> cb = std::vector<int16_t>(64);
-    std::vector<int16_t> cr = std::vector<int16_t>(64);
-    TaggedMcu() {
-        for (int i = 0; i < 256; ++i) luma[i] = static_cast<int16_t>(32 * (i / 64) + 16);  // Y 16, 48, 80, 112
-        for (int i = 0; i < 64; ++i) {
-            cb[i] = static_cast<int16_t>(i);       // blue carries the chroma index
-            cr[i] = static_cast<int16_t>(-2 * i);  // red drops with it
-        }
-    }
-};
-
-TEST_P(PixelKernelsTest, H2V2ReplicatesEachChromaSampleOverATwoByTwoSquare) {
-    TaggedMcu mcu;
-    Canvas canvas(16, 16);
-    K().storeColourMcu(canvas.Pixel(0, 0), canvas.stride, mcu.luma.data(), mcu.cb.data(), mcu.cr.data(), MODE_H2V2,
-                       16, 16);
-    // Chroma (0, 0) over pixels (0..1, 0..1) of slot 0 (Y 16): B = 16.
-    for (int r = 0; r < 2; ++r)
-        for (int c = 0; c < 2; ++c) EXPECT_EQ(canvas.Pixel(c, r)[0], 16) << r << "," << c;
-    // Chroma (4, 4) = index 36 over pixels (8..9, 8..9), slot 3 (Y 112): B = (16 * 112 + 24 * 36) >> 4 = 166.
-    for (int r = 8; r < 10; ++r)
-        for (int c = 8; c < 10; ++c) EXPECT_EQ(canvas.Pixel(c, r)[0], 166) << r << "," << c;
-    EXPECT_EQ(canvas.Pixel(10, 8)[0], (16 * 112 + 24 * 37) >> 4);
-    EXPECT_EQ(canvas.Pixel(8, 10)[0], (16 * 112 + 24 * 44) >> 4);
-    EXPECT_EQ(canvas.TouchedOutside(16, 16), 0);
-}
-
-// Where each pixel of an MCU takes its samples from, written out per mode.
-struct ModeShape {
-    SamplingMode mode;
-    int width, height, h0, v0;
-};
-const ModeShape kShapes[] = {
-    {MODE_H1V1, 8, 8, 1, 1}, {MODE_H2V1, 16, 8, 2, 1}, {MODE_H1V2, 8, 16, 1, 2}, {MODE_H2V2, 16, 16, 2, 2}};
-
-TEST_P(PixelKernelsTest, EveryModePlacesSlotsAndChromaByItsFactors) {
-    TaggedMcu mcu;
-    for (const ModeShape& shape : kShapes) {
-        Canvas canvas(shape.width, shape.height);
-        K().storeColourMcu(canvas.Pixel(0, 0), canvas.stride, mcu.luma.data(), mcu.cb.data(), mcu.cr.data(),
-                           shape.mode, shape.width, shape.height);
-        for (int r = 0; r < shape.height; ++r) {
-            for (int c = 0; c < shape.width; ++c) {
-                const int slot = (r / 8) * shape.h0 + c / 8;
-                const int y = 32 * slot + 16;
-                const int chroma = 8 * (r / shape.v0) + c / shape.h0;
-                const int blue = (16 * y + 24 * chroma) >> 4;
-                const int red = 16 * y - 40 * chroma;
-                ASSERT_EQ(canvas.Pixel(c, r)[0], blue > 255 ? 255 : blue)
-                    << "mode " << shape.mode << " pixel " << r << "," << c;
-                ASSERT_EQ(canvas.Pixel(c, r)[2], red < 0 ? 0 : red >> 4)
-                    << "mode " << shape.mode << " pixel " << r << "," << c;
-            }
-        }
-        EXPECT_EQ(canvas.TouchedOutside(shape.width, shape.height), 0) << "mode " << shape.mode;
-    }
-}
-
-TEST_P(PixelKernelsTest, ClippedMcusWriteOnlyTheirColumnsAndRows) {
-    TaggedMcu mcu;
-    for (const ModeShape& shape : kShapes) {
-        for (int columns = 0; columns <= shape.width; ++columns) {
-            for (int rows = 0; rows <= shape.height; ++rows) {
-                Canvas canvas(shape.width, shape.height);
-                K().storeColourMcu(canvas.Pixel(0, 0), canvas.stride, mcu.luma.data(), mcu.cb.data(),
-                                   mcu.cr.data(), shape.mode, columns, rows);
-                ASSERT_EQ(canvas.TouchedOutside(columns, rows), 0)
-                    << "mode " << shape.mode << " " << columns << "x" << rows;
-            }
-        }
-    }
-}
-
-TEST_P(PixelKernelsTest, TwentyByTwentyCornerTakesChromaFromItsOwnTopLeft) {
-    // The 4 x 4 corner of a 20 x 20 H2V2 picture uses chroma samples (0..1, 0..1).
-    TaggedMcu mcu;
-    Canvas canvas(4, 4);
-    K().storeColourMcu(canvas.Pixel(0, 0), canvas.stride, mcu.luma.data(), mcu.cb.data(), mcu.cr.data(), MODE_H2V2, 4,
-                       4);
-    for (int r = 0; r < 4; ++r) {
-        for (int c = 0; c < 4; ++c) {
-            const int chroma = 8 * (r / 2) + c / 2;
-            ASSERT_LE(chroma, 9);
-            EXPECT_EQ(canvas.Pixel(c, r)[0], (16 * 16 + 24 * chroma) >> 4) << r << "," << c;
-        }
-    }
-    EXPECT_EQ(canvas.TouchedOutside(4, 4), 0);
-}
-
-TEST_P(PixelKernelsTest, OversizedClipsAndUnknownModesStayInsideTheMcu) {
-    TaggedMcu mcu;
-    Canvas canvas(16, 16);
-    K().storeColourMcu(canvas.Pixel(0, 0), canvas.stride, mcu.luma.data(), mcu.cb.data(), mcu.cr.data(), MODE_H1V1,
-                       40, 40);
-    EXPECT_EQ(canvas.TouchedOutside(8, 8), 0);
-    Canvas untouched(16, 16);
-    K().storeColourMcu(untouched.Pixel(0, 0), untouched.stride, mcu.luma.data(), mcu.cb.data(), mcu.cr.data(),
-                       MODE_GREY, 16, 16);
-    EXPECT_EQ(untouched.TouchedOutside(0, 0), 0);
-    std::vector<int16_t> block(64, 100);
-    Canvas grey(16, 16);
-    K().storeGreyBlock(grey.Pixel(0, 0), grey.stride, block.data(), 12, 12);
-    EXPECT_EQ(grey.TouchedOutside(8, 8), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Kernels, PixelKernelsTest, ::testing::ValuesIn(AllKernelSets()),
-                         [](const ::testing::TestParamInfo<KernelSet>& info) { return std::string(info.param.name); });
 
 }  // namespace
