@@ -9,6 +9,11 @@
 // A change leaves it allocated and unlocked; the program frees it at exit.
 extern HGLOBAL pictureBlock;
 
+// The job whose load filled pictureBlock, or null when no block is loaded.
+// The preview draws only a picture that the dialog's own job loaded: the
+// other job's pointers do not lead into this block.
+extern WallpaperJob* pictureJob;
+
 // Set for the whole of a change (and by the preview's paint): a nested change does nothing.
 extern int pipelineBusy;
 

@@ -13,6 +13,7 @@
 #include "wallpaper/picture_scan.h"
 
 HGLOBAL pictureBlock;
+WallpaperJob* pictureJob;
 
 namespace {
 
@@ -74,6 +75,7 @@ int LoadPicture(WallpaperJob* job)
 {
     if (pictureBlock) GlobalFree(pictureBlock);  // one picture in memory at a time
     pictureBlock = nullptr;
+    pictureJob = nullptr;
     job->header = nullptr;
 
     HANDLE file = CreateFileA(currentPicturePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -87,7 +89,10 @@ int LoadPicture(WallpaperJob* job)
 
     int code = ReadPictureFile(file, job);
     if (code == 0) code = AcceptLoadedPicture(job);
-    if (code == 0) return 0;  // pictureBlock stays locked once for the caller
+    if (code == 0) {
+        pictureJob = job;
+        return 0;  // pictureBlock stays locked once for the caller
+    }
 
     AlertUser(LoadFailureText(code));
     if (job->header) GlobalUnlock(pictureBlock);
