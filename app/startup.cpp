@@ -72,6 +72,11 @@ void HandOverToRunningCopy()
     }
     HWND resident = FindWindowA(kResidentClassName, nullptr);
     if (resident != nullptr) {
+        // This copy was just started by the user, so it holds the foreground:
+        // passing that on lets the running copy's dialog come to the front.
+        DWORD residentProcess = 0;
+        GetWindowThreadProcessId(resident, &residentProcess);
+        AllowSetForegroundWindow(residentProcess);
         PostMessageA(resident, WM_COMMAND, IDM_SETTINGS, 0);
         return;
     }

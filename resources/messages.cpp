@@ -23,6 +23,14 @@ const char* const messageTexts[] = {
     "一時ファイル(kestrova.bmp)の書き込みに失敗しました",
     "壁紙用一時ファイル(kestrova.bmp)が作成できません",
     "メインウィンドウが作成できません",
+    "ミルフォス　V1.2\n\nフォルダの画像から壁紙を選んで変更します",
+    "設定変更",
+    "バージョン情報",
+    "終了",
+    "ミルフォス　V1.2",
+    "ミルフォスを中止しますか？",
+    "壁紙フォルダが見つかりません",
+    "指定時間に誤りがあります",
 };
 
 static_assert(sizeof(messageTexts) / sizeof(messageTexts[0]) == MSG_COUNT,

@@ -20,6 +20,14 @@ enum MessageId {
     MSG_TEMP_WRITE_FAILED,
     MSG_TEMP_NOT_CREATED,
     MSG_MAIN_WINDOW_FAILED,
+    MSG_ABOUT,               // the About box: version line, a blank line, one closing line
+    MSG_MENU_SETTINGS,       // the tray menu's three items
+    MSG_MENU_ABOUT,
+    MSG_MENU_EXIT,
+    MSG_DIALOG_CAPTION,      // the settings dialog's caption
+    MSG_STOP_QUESTION,       // the dialog's yes/no question on cancel
+    MSG_FOLDER_NOT_FOUND,
+    MSG_BAD_INTERVAL,
     MSG_COUNT
 };
 

@@ -160,7 +160,9 @@ TEST(Resources, EveryMessageIsItsCodePage932BytesAndEveryLoaderCodeHasOne)
         L"設定ファイル(kestrova.ini)が壊れています", L"設定ファイル(kestrova.ini)を作成できませんでした",
         L"壁紙フォルダに画像ファイルがありません", L"ファイルが開けません\n%s", L"画像の縮小に失敗しました (%d)",
         L"一時ファイル(kestrova.bmp)の書き込みに失敗しました", L"壁紙用一時ファイル(kestrova.bmp)が作成できません",
-        L"メインウィンドウが作成できません", L"",  // an id past the table
+        L"メインウィンドウが作成できません", L"ミルフォス\u3000V1.2\n\nフォルダの画像から壁紙を選んで変更します",
+        L"設定変更", L"バージョン情報", L"終了", L"ミルフォス\u3000V1.2", L"ミルフォスを中止しますか？",
+        L"壁紙フォルダが見つかりません", L"指定時間に誤りがあります", L"",  // an id past the table
     };
     for (int id = 0; id <= MSG_COUNT; id++) {
         wchar_t wide[128];
