@@ -64,6 +64,16 @@ unusable:
     return SETTINGS_UNUSABLE;
 }
 
+uint32_t ParseDialogMinutes(const char* text)
+{
+    uint32_t value = 0;
+    for (; *text; text++) {
+        if (*text < '0' || *text > '9') return 0;  // "1a", " 1", "-1": not a number of minutes
+        if (value <= 1000) value = value * 10 + static_cast<uint32_t>(*text - '0');  // saturates above 999
+    }
+    return value;
+}
+
 int WriteSettings(FILE* file, int32_t atStart, int32_t displayMode, uint32_t minutes,
                   const char* folder)
 {

@@ -74,3 +74,18 @@ int JoinPathWith(char* destination, const char* folder, const char* name, LeadBy
     destination[total] = '\0';
     return static_cast<int>(total);
 }
+
+int FolderPartLength(const char* path, LeadByteTest isLeadByte)
+{
+    int folderLength = 0;
+    for (int at = 0; at < static_cast<int>(kPathBufferSize) && path[at];) {
+        const unsigned char byte = static_cast<unsigned char>(path[at]);
+        if (isLeadByte(byte) && at + 1 < static_cast<int>(kPathBufferSize) && path[at + 1]) {
+            at += 2;
+            continue;
+        }
+        at += 1;
+        if (byte == '\\') folderLength = at;
+    }
+    return folderLength;
+}

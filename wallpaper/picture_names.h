@@ -26,3 +26,7 @@ bool IsCp932LeadByte(unsigned char byte);
 // the folder is empty (nothing written) or the path would not fit (the
 // destination is left empty, so a stale path is never used).
 int JoinPathWith(char* destination, const char* folder, const char* name, LeadByteTest isLeadByte);
+
+// The length of the folder part of a path, up to and including its last '\'
+// (a trail byte 0x5C is not one); 0 when there is none.
+int FolderPartLength(const char* path, LeadByteTest isLeadByte);
