@@ -3,9 +3,25 @@
 // (--keep: leaves them up) until OUTDIR\stop appears, N boxes or the timeout.
 // OUTDIR gets "ready", box-K.txt per box (owner's process id, newline, text in
 // code page 932) and result.txt (count, display, wallpaper values: name=value).
+// A box without an OK button (the yes/no question) gets the answer set by the
+// command "answer ID" (IDNO until then).
+//
+// Commands: the runner writes OUTDIR\cmd-K.txt (K = 1, 2, ...; UTF-8), the
+// driver carries it out and writes OUTDIR\done-K.txt with its output:
+//   dialog              the settings dialog's controls, one per line:
+//                       id class enabled checked text [items=a|b sel=N]; first
+//                       line "owner=resident|desktop|none pid=P"; "none" when no dialog
+//   set ID TEXT         WM_SETTEXT to the dialog's control ID (sent, so the
+//                       program's change handling has run when it returns)
+//   click ID            BM_CLICK posted to the dialog's control ID
+//   select ID N         a list or combo selection N, notified as the user's would be
+//   post CLASS MSG W L  PostMessage to the top-level window of that class
+//   window CLASS        "found=0|1 visible=0|1 caption=TEXT pid=P"
+//   answer ID           the button a yes/no box gets from now on
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdarg>
 #include <cwchar>
 
 namespace {
@@ -21,6 +37,8 @@ bool keep = false;
 int boxCount = 0;
 Box boxes[kMaxBoxes];
 int tracked = 0;
+int answer = IDNO;
+int commandCount = 0;
 
 bool OutPath(wchar_t* path, const wchar_t* name) {
     int n = _snwprintf(path, MAX_PATH, L"%ls\\%ls", outDir, name);
@@ -74,7 +92,8 @@ BOOL CALLBACK Visit(HWND window, LPARAM) {
     if (i == tracked || keep) return TRUE;
     // A box told to close but still up is told again now and then.
     if (boxes[i].toldAt == 0 || GetTickCount() - boxes[i].toldAt > 500) {
-        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        const int button = GetDlgItem(window, IDOK) ? IDOK : answer;
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
         boxes[i].toldAt = GetTickCount();
     }
     return TRUE;
@@ -107,6 +126,142 @@ void WriteResult() {
     WriteOut(L"result.txt", text, used);
 }
 
+// The program's settings dialog: its caption starts with the title and a space.
+HWND FindSettingsDialog() {
+    HWND found = nullptr;
+    EnumWindows([](HWND window, LPARAM result) -> BOOL {
+        wchar_t cls[16], caption[64];
+        if (IsWindowVisible(window) && GetClassNameW(window, cls, 16) && wcscmp(cls, L"#32770") == 0 &&
+            GetWindowTextW(window, caption, 64) > 0 && wcsncmp(caption, L"ミルフォス\u3000", 6) == 0) {
+            *reinterpret_cast<HWND*>(result) = window;
+            return FALSE;
+        }
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+struct Output {
+    char text[16384];
+    int used = 0;
+    void Add(const wchar_t* format, ...) {
+        wchar_t wide[4096];
+        va_list args;
+        va_start(args, format);
+        _vsnwprintf(wide, 4096, format, args);
+        va_end(args);
+        wide[4095] = L'\0';
+        int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, text + used, static_cast<int>(sizeof text) - used - 1,
+                                    nullptr, nullptr);
+        if (n > 0) used += n - 1;
+    }
+};
+
+void DumpItems(HWND control, Output& out, UINT countMessage, UINT textMessage, UINT selectionMessage) {
+    int count = static_cast<int>(SendMessageW(control, countMessage, 0, 0));
+    out.Add(L" items=");
+    for (int k = 0; k < count && k < 200; ++k) {
+        wchar_t item[MAX_PATH] = L"";
+        SendMessageW(control, textMessage, k, reinterpret_cast<LPARAM>(item));
+        out.Add(L"%ls%ls", k ? L"|" : L"", item);
+    }
+    out.Add(L" sel=%d", static_cast<int>(SendMessageW(control, selectionMessage, 0, 0)));
+}
+
+void DumpDialog(Output& out) {
+    HWND dialog = FindSettingsDialog();
+    if (!dialog) {
+        out.Add(L"none\n");
+        return;
+    }
+    HWND owner = GetWindow(dialog, GW_OWNER);
+    wchar_t ownerClass[32] = L"";
+    if (owner) GetClassNameW(owner, ownerClass, 32);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(dialog, &pid);
+    out.Add(L"owner=%ls pid=%lu\n", !owner ? L"none" : wcscmp(ownerClass, L"kestrova4095") == 0 ? L"resident"
+                                                                                            : L"desktop",
+            static_cast<unsigned long>(pid));
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t cls[32] = L"", text[MAX_PATH] = L"";
+        GetClassNameW(child, cls, 32);
+        SendMessageW(child, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text));  // the live text, across processes
+        const int checked = _wcsicmp(cls, L"Button") == 0 ? static_cast<int>(SendMessageW(child, BM_GETCHECK, 0, 0)) : 0;
+        out.Add(L"%d %ls %d %d %ls", GetDlgCtrlID(child), cls, IsWindowEnabled(child) ? 1 : 0, checked, text);
+        if (_wcsicmp(cls, L"ListBox") == 0) DumpItems(child, out, LB_GETCOUNT, LB_GETTEXT, LB_GETCURSEL);
+        if (_wcsicmp(cls, L"ComboBox") == 0) DumpItems(child, out, CB_GETCOUNT, CB_GETLBTEXT, CB_GETCURSEL);
+        out.Add(L"\n");
+    }
+}
+
+void Carry(wchar_t* command, Output& out) {
+    wchar_t* rest = nullptr;
+    const wchar_t* verb = wcstok_s(command, L" \r\n", &rest);
+    if (!verb) return;
+    if (wcscmp(verb, L"dialog") == 0) return DumpDialog(out);
+    if (wcscmp(verb, L"answer") == 0) {
+        answer = static_cast<int>(wcstol(rest, nullptr, 10));
+        return out.Add(L"ok\n");
+    }
+    if (wcscmp(verb, L"window") == 0 || wcscmp(verb, L"post") == 0) {
+        const wchar_t* cls = wcstok_s(nullptr, L" \r\n", &rest);
+        HWND window = cls ? FindWindowW(cls, nullptr) : nullptr;
+        if (verb[0] == L'p') {
+            unsigned long message = wcstoul(rest, &rest, 10), w = wcstoul(rest, &rest, 10);
+            long l = wcstol(rest, &rest, 10);
+            return out.Add(L"%d\n", window && PostMessageW(window, message, w, l) ? 1 : 0);
+        }
+        wchar_t caption[64] = L"";
+        DWORD pid = 0;
+        if (window) GetWindowTextW(window, caption, 64), GetWindowThreadProcessId(window, &pid);
+        return out.Add(L"found=%d visible=%d caption=%ls pid=%lu\n", window ? 1 : 0,
+                       window && IsWindowVisible(window) ? 1 : 0, caption, static_cast<unsigned long>(pid));
+    }
+    HWND dialog = FindSettingsDialog();
+    const int id = static_cast<int>(wcstol(rest, &rest, 10));
+    HWND control = dialog ? GetDlgItem(dialog, id) : nullptr;
+    if (!control) return out.Add(L"no control %d\n", id);
+    if (wcscmp(verb, L"set") == 0) {
+        if (*rest == L' ') ++rest;
+        rest[wcscspn(rest, L"\r\n")] = L'\0';
+        SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(rest));
+    } else if (wcscmp(verb, L"click") == 0) {
+        PostMessageW(control, BM_CLICK, 0, 0);
+    } else if (wcscmp(verb, L"select") == 0) {
+        wchar_t cls[32] = L"";
+        GetClassNameW(control, cls, 32);
+        const bool list = _wcsicmp(cls, L"ListBox") == 0;
+        SendMessageW(control, list ? LB_SETCURSEL : CB_SETCURSEL, wcstol(rest, nullptr, 10), 0);
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, list ? LBN_SELCHANGE : CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(control));
+    } else {
+        return out.Add(L"unknown command\n");
+    }
+    out.Add(L"ok\n");
+}
+
+// Carries out the runner's next command file, if it is there yet.
+void CarryNextCommand() {
+    wchar_t name[32], path[MAX_PATH];
+    _snwprintf(name, 32, L"cmd-%d.txt", commandCount + 1);
+    if (!OutPath(path, name)) return;
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    char bytes[2048] = "";
+    DWORD got = 0;
+    ReadFile(file, bytes, sizeof bytes - 1, &got, nullptr);
+    CloseHandle(file);
+    if (got == 0 || bytes[got - 1] != '\n') return;  // still being written
+    bytes[got] = '\0';
+    wchar_t command[2048];
+    if (MultiByteToWideChar(CP_UTF8, 0, bytes, -1, command, 2048) <= 0) command[0] = L'\0';
+    static Output out;
+    out.used = 0;
+    Carry(command, out);
+    _snwprintf(name, 32, L"done-%d.txt", ++commandCount);
+    WriteOut(name, out.text, out.used);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -132,6 +287,7 @@ int wmain(int argc, wchar_t** argv) {
     for (DWORD start = GetTickCount();; Sleep(50)) {
         ForgetClosed();
         EnumWindows(Visit, 0);
+        CarryNextCommand();
         if ((until > 0 && boxCount >= until) || GetFileAttributesW(stop) != INVALID_FILE_ATTRIBUTES ||
             GetTickCount() - start >= timeoutMs)
             break;

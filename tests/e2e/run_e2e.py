@@ -144,6 +144,40 @@ class Driver:
         (self.out / "stop").write_text("stop\n")
         return self.wait(30)
 
+    def command(self, text, timeout=30):
+        """One command carried out by the driver (see e2e_driver.cpp); its output."""
+        self.commands = getattr(self, "commands", 0) + 1
+        done = self.out / f"done-{self.commands}.txt"
+        (self.out / f"cmd-{self.commands}.part").write_text(text + "\n", encoding="utf-8")
+        (self.out / f"cmd-{self.commands}.part").rename(self.out / f"cmd-{self.commands}.txt")
+        deadline = time.monotonic() + timeout
+        while not done.exists():
+            check(self.process.poll() is None and time.monotonic() < deadline, f"the driver did not carry out {text!r}")
+            time.sleep(0.05)
+        time.sleep(0.05)  # the file is written in one call; give it a moment to be closed
+        return done.read_text(encoding="utf-8")
+
+    def dialog(self):
+        """The settings dialog's controls by id: (class, enabled, checked, text, extra), or None."""
+        lines = self.command("dialog").splitlines()
+        if not lines or lines[0] == "none":
+            return None
+        controls = {"owner": lines[0]}
+        for line in lines[1:]:
+            ident, cls, enabled, checked, rest = (line.split(" ", 4) + [""])[:5]
+            controls.setdefault(int(ident), (cls, enabled == "1", checked == "1", rest))
+        return controls
+
+    def wait_for(self, what, condition, timeout=30):
+        """Polls the dialog until condition(controls) holds; the controls."""
+        deadline = time.monotonic() + timeout
+        while True:
+            controls = self.dialog()
+            if condition(controls):
+                return controls
+            check(time.monotonic() < deadline, f"{what}: the dialog shows {controls}")
+            time.sleep(0.2)
+
 
 def run_program(desktop, exe, *arguments):
     process = desktop.start(exe, *arguments, cwd=exe.parent)
