@@ -3,18 +3,23 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "app/alert_user.h"
 #include "app/app_state.h"
+#include "settings/settings_dialog.h"
 #include "settings/wallpaper_settings.h"
 #include "wallpaper/wallpaper_job.h"
 
 std::vector<RecordedBox> recordedBoxes;
+int recordedAnswer = IDOK;
+std::function<void()> whileBoxIsUp;
 
 static int WINAPI RecordMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
     recordedBoxes.push_back({owner, text ? text : "<null>", caption ? caption : "<null>", type});
-    return IDOK;
+    if (whileBoxIsUp) std::exchange(whileBoxIsUp, nullptr)();
+    return recordedAnswer;
 }
 
 static void RemoveTree(const std::string& path)
@@ -41,10 +46,13 @@ void ShellTest::SetUp()
     mainJob = dialogJob = WallpaperJob{};
     changeAtStart = intervalMinutes = 0;
     recordedBoxes.clear();
-    alertMessageBox = RecordMessageBox;
+    recordedAnswer = IDOK;
+    whileBoxIsUp = nullptr;
+    alertMessageBox = questionBox = RecordMessageBox;
+    appState.instance = GetModuleHandleA(nullptr);
 }
 
-void ShellTest::TearDown() { alertMessageBox = MessageBoxA; }
+void ShellTest::TearDown() { alertMessageBox = questionBox = MessageBoxA; }
 
 ScratchFolder::ScratchFolder()
 {
@@ -69,4 +77,83 @@ void WriteBytes(const std::string& path, const std::string& bytes)
 {
     std::ofstream file(path, std::ios::binary);
     ASSERT_TRUE(file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush().good()) << path;
+}
+
+std::string SolidBmp(int32_t width, int32_t height, uint32_t bgr)
+{
+    const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
+    const uint32_t size = rowBytes * static_cast<uint32_t>(height < 0 ? -height : height);
+    std::string file = "BM";
+    auto put = [&file](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; i++) file += static_cast<char>(value >> (8 * i));
+    };
+    put(54 + size, 4), put(0, 4), put(54, 4);                         // file header
+    put(40, 4), put(width, 4), put(height, 4), put(1, 2), put(24, 2);  // info header
+    put(0, 4), put(size, 4), put(0, 16);
+    std::string row;
+    for (int x = 0; x < width; x++) row += std::string(reinterpret_cast<const char*>(&bgr), 3);
+    row.resize(rowBytes, '\0');
+    while (file.size() < 54 + size) file += row;
+    return file;
+}
+
+void PumpMessages()
+{
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE) && message.message != WM_QUIT) {
+        PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+namespace {
+
+std::function<void(HWND)> pendingScript;
+
+LRESULT CALLBACK ScriptWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_APP) SetTimer(window, 1, 10, nullptr);
+    if (message != WM_TIMER) return DefWindowProcA(window, message, wParam, lParam);
+    // The dialog manager shows the dialog once its queue first runs dry; a
+    // timer tick comes only then too.
+    HWND dialog = appState.messageOwner;  // the dialog makes itself the owner of boxes
+    if (!IsWindowVisible(dialog)) return 0;
+    KillTimer(window, 1);
+    UpdateWindow(dialog);
+    PumpMessages();
+    std::exchange(pendingScript, nullptr)(dialog);
+    if (IsWindow(dialog) && (appState.uiFlags & DialogOpen)) EndDialog(dialog, 99);
+    return 0;
+}
+
+}  // namespace
+
+void PostDialogScript(const std::function<void(HWND dialog)>& script)
+{
+    static HWND scriptWindow;
+    if (!scriptWindow) {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = ScriptWindowProc;
+        windowClass.lpszClassName = "dialog-script";
+        RegisterClassA(&windowClass);
+        scriptWindow = CreateWindowA("dialog-script", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    }
+    pendingScript = script;
+    PostMessageA(scriptWindow, WM_APP, 0, 0);
+}
+
+INT_PTR RunDialogScript(HWND owner, const std::function<void(HWND dialog)>& script)
+{
+    PostDialogScript(script);
+    return RunSettingsDialog(owner);
+}
+
+void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+std::string ControlText(HWND dialog, int id)
+{
+    char text[MAX_PATH] = "";
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@ struct RecordedBox {
     UINT type;
 };
 extern std::vector<RecordedBox> recordedBoxes;
+// What a recorded box answers (IDOK unless a test wants a yes or a no), and
+// what runs while it is "up", so tests can act inside its modal loop.
+extern int recordedAnswer;
+extern std::function<void()> whileBoxIsUp;
 
 // Zeroes appState, the settings and both jobs, and records boxes instead of showing them.
 class ShellTest : public ::testing::Test {
@@ -37,3 +42,20 @@ private:
 
 std::string ReadBytes(const std::string& path);  // "<missing>" when it cannot be opened
 void WriteBytes(const std::string& path, const std::string& bytes);
+
+// A 24-bit BMP file of one colour (blue, green, red bytes).
+std::string SolidBmp(int32_t width, int32_t height, uint32_t bgr = 0x808080);
+
+// Dispatches whatever waits in this thread's queue (WM_QUIT excepted).
+void PumpMessages();
+
+// Runs the real settings dialog, owned by owner; script runs inside its modal
+// loop once the dialog is up and its posted start-up messages are handled.
+// A dialog the script leaves open is ended with 99. The dialog's result.
+INT_PTR RunDialogScript(HWND owner, const std::function<void(HWND dialog)>& script);
+// The same for a dialog that something else opens next.
+void PostDialogScript(const std::function<void(HWND dialog)>& script);
+
+// A click as the user makes it: the button changes state and notifies the dialog.
+void Click(HWND dialog, int id);
+std::string ControlText(HWND dialog, int id);

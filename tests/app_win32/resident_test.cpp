@@ -1,0 +1,189 @@
+// The resident window under Wine, driven by the messages it gets in real
+// life: timer ticks, tray notifications, menu commands, and closing.
+#include "app_test_support.h"
+
+#include <cstring>
+
+#include "app/alert_user.h"
+#include "app/app_state.h"
+#include "app/resident_window.h"
+#include "resources/messages.h"
+#include "settings/wallpaper_settings.h"
+#include "wallpaper/change_pipeline.h"
+#include "wallpaper/wallpaper_job.h"
+
+namespace {
+
+std::vector<std::pair<DWORD, NOTIFYICONDATAA>> trayCalls;
+BOOL WINAPI RecordTray(DWORD action, PNOTIFYICONDATAA data)
+{
+    trayCalls.push_back({action, *data});
+    return TRUE;
+}
+
+// Takes the quit message the window's end posts, so the next test starts clean.
+bool QuitPosted()
+{
+    MSG message;
+    return PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && message.wParam == 0;
+}
+
+// One posted WM_COMMAND with that id waits for the window (and is taken).
+bool CommandPosted(HWND window, WPARAM id)
+{
+    MSG message;
+    return PeekMessageA(&message, window, WM_COMMAND, WM_COMMAND, PM_REMOVE) && message.wParam == id;
+}
+
+class ResidentTest : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        trayCalls.clear();
+        trayNotify = RecordTray;
+        appState.appIcon = LoadIconA(nullptr, IDI_APPLICATION);
+        appState.desktopWindow = GetDesktopWindow();
+        strcpy(mainJob.folder, pictures.path().c_str());
+        intervalMinutes = 5;
+        ASSERT_EQ(CreateResidentWindow(), 0);
+        window = appState.residentWindow;
+    }
+    void TearDown() override
+    {
+        if (IsWindow(window)) DestroyWindow(window);
+        QuitPosted();
+        UnregisterClassA(kResidentClassName, appState.instance);
+        trayNotify = Shell_NotifyIconA;
+        ShellTest::TearDown();
+    }
+    std::string BoxTexts() const
+    {
+        std::string texts;
+        for (const RecordedBox& box : recordedBoxes) texts += box.text + "|";
+        return texts;
+    }
+    ScratchFolder pictures;
+    HWND window = nullptr;
+};
+
+TEST_F(ResidentTest, HiddenWindowTrayIconMenuAndTimer)
+{
+    char caption[8] = "x";
+    GetWindowTextA(window, caption, sizeof caption);
+    EXPECT_TRUE(!IsWindowVisible(window) && caption[0] == '\0' && appState.messageOwner == window);
+    EXPECT_EQ(FindWindowA(kResidentClassName, nullptr), window);
+    EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & ~WS_CLIPSIBLINGS, static_cast<LONG>(WS_POPUP));
+
+    ASSERT_EQ(trayCalls.size(), 1u);
+    const NOTIFYICONDATAA& added = trayCalls[0].second;
+    EXPECT_EQ(trayCalls[0].first, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(added.cbSize, NOTIFYICONDATAA_V1_SIZE);
+    EXPECT_TRUE(added.hWnd == window && added.uID == 0 && added.uFlags == 7 && added.uCallbackMessage == WM_USER);
+    EXPECT_STREQ(added.szTip, MessageText(MSG_TITLE));
+    ICONINFO info;  // the settings dialog still shows the program's icon
+    EXPECT_TRUE(added.hIcon != nullptr && GetIconInfo(appState.appIcon, &info));
+
+    const MessageId texts[] = {MSG_MENU_SETTINGS, MSG_MENU_ABOUT, MSG_MENU_EXIT};
+    const UINT ids[] = {IDM_SETTINGS, IDM_ABOUT, IDM_EXIT};
+    ASSERT_EQ(GetMenuItemCount(trayMenu), 3);
+    for (int k = 0; k < 3; k++) {
+        char text[64] = "";
+        GetMenuStringA(trayMenu, k, text, sizeof text, MF_BYPOSITION);
+        EXPECT_EQ(std::string(text) + "/" + std::to_string(GetMenuItemID(trayMenu, k)),
+                  MessageText(texts[k]) + ("/" + std::to_string(ids[k])));
+    }
+    EXPECT_TRUE(KillTimer(window, IDT_CHANGE)) << "the interval timer runs";
+
+    // Explorer started anew: the icon comes back.
+    SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_EQ(trayCalls.size(), 2u);
+
+    // A second window cannot be made: the class is taken.
+    EXPECT_EQ(CreateResidentWindow(), 1);
+    EXPECT_EQ(BoxTexts(), MessageText(MSG_MAIN_WINDOW_FAILED) + std::string("|"));
+}
+
+TEST_F(ResidentTest, TrayNotificationsAndCommands)
+{
+    // Only the double-click asks for the settings; only the right button pressed opens the menu.
+    for (LPARAM event : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONUP, WM_MOUSEMOVE, WM_LBUTTONDBLCLK}) {
+        SendMessageA(window, WM_USER, 0, event);
+        EXPECT_EQ(CommandPosted(window, IDM_SETTINGS), event == WM_LBUTTONDBLCLK) << event;
+    }
+    static bool menuWasUp;
+    menuWasUp = false;
+    SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR id, DWORD) {  // runs inside the menu's modal loop
+        KillTimer(nullptr, id);
+        GUITHREADINFO gui = {sizeof gui};
+        menuWasUp = GetGUIThreadInfo(GetCurrentThreadId(), &gui) && (gui.flags & GUI_INMENUMODE);
+        EndMenu();
+    });
+    SendMessageA(window, WM_USER, 0, WM_RBUTTONDOWN);
+    EXPECT_TRUE(menuWasUp);
+
+    // About once, however often it is asked for while up, and no settings then; exit closes at once.
+    whileBoxIsUp = [this] {
+        SendMessageA(window, WM_COMMAND, IDM_ABOUT, 0);
+        SendMessageA(window, WM_COMMAND, IDM_SETTINGS, 0);  // a dialog would block here
+        EXPECT_FALSE(appState.uiFlags & DialogOpen);
+        SendMessageA(window, WM_COMMAND, IDM_EXIT, 0);
+    };
+    SendMessageA(window, WM_COMMAND, IDM_ABOUT, 0);
+    ASSERT_EQ(recordedBoxes.size(), 1u);
+    EXPECT_TRUE(recordedBoxes[0].owner == window && recordedBoxes[0].type == MB_OK);
+    EXPECT_EQ(recordedBoxes[0].text, MessageText(MSG_ABOUT));
+    EXPECT_EQ(recordedBoxes[0].caption, MessageText(MSG_TITLE));
+    EXPECT_EQ(appState.uiFlags, 0u);
+    EXPECT_FALSE(IsWindow(window));
+    ASSERT_EQ(trayCalls.size(), 2u);
+    EXPECT_EQ(trayCalls[1].first, static_cast<DWORD>(NIM_DELETE));
+    EXPECT_TRUE(trayCalls[1].second.hWnd == window && trayCalls[1].second.uID == 0 &&
+                trayCalls[1].second.cbSize == NOTIFYICONDATAA_V1_SIZE);
+    EXPECT_TRUE(QuitPosted() && appState.residentWindow == nullptr);
+}
+
+TEST_F(ResidentTest, TimerTicksChangeTheWallpaperAndAFailureEndsTheProgram)
+{
+    WriteBytes(pictures.Child("only.bmp"), SolidBmp(8, 8));
+    SendMessageA(window, WM_TIMER, 7, 0);  // any timer id
+    EXPECT_EQ(BoxTexts(), "");
+    EXPECT_TRUE(IsWindow(window) && pictureJob == &mainJob);
+
+    // The first failure is shown once; one more while its box is up ends the program at that moment.
+    DeleteFileA(pictures.Child("only.bmp").c_str());
+    whileBoxIsUp = [this] {
+        SendMessageA(window, WM_TIMER, IDT_CHANGE, 0);
+        EXPECT_FALSE(IsWindow(window));
+    };
+    SendMessageA(window, WM_TIMER, IDT_CHANGE, 0);
+    EXPECT_EQ(BoxTexts(), MessageText(MSG_NO_PICTURES) + std::string("|"));
+    EXPECT_TRUE(!IsWindow(window) && QuitPosted());
+    EXPECT_EQ(trayCalls.back().first, static_cast<DWORD>(NIM_DELETE));
+}
+
+TEST_F(ResidentTest, AfterAStartUpMessageAFailedTickOnlyEndsTheProgram)
+{
+    appState.errorCount = 1;
+    SendMessageA(window, WM_TIMER, IDT_CHANGE, 0);
+    EXPECT_EQ(BoxTexts(), "");
+    EXPECT_TRUE(!IsWindow(window) && QuitPosted());
+}
+
+TEST_F(ResidentTest, SettingsFromTheTrayRestartTheTimerOrEndTheProgram)
+{
+    // Cancelled with the interval kept: a new full period. The stop question answered yes: the end.
+    for (int answer : {IDNO, IDYES}) {
+        recordedAnswer = answer;
+        PostDialogScript([](HWND dialog) { Click(dialog, IDCANCEL); });
+        SendMessageA(window, WM_COMMAND, IDM_SETTINGS, 0);
+        // Inside, the dialog runs with the timer stopped; here it is cancelled at once.
+        if (answer == IDNO) {
+            EXPECT_TRUE(IsWindow(window) && KillTimer(window, IDT_CHANGE) && intervalMinutes == 5u);
+            EXPECT_EQ(appState.messageOwner, window);
+        }
+    }
+    EXPECT_TRUE(!IsWindow(window) && QuitPosted() && intervalMinutes == 0u);
+}
+
+}  // namespace

@@ -1,0 +1,291 @@
+// The real settings dialog under Wine, driven through messages inside its own
+// modal loop: what it shows, what confirming writes, and its messages.
+#include "app_test_support.h"
+
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "app/app_state.h"
+#include "resources/dialog_ids.h"
+#include "resources/messages.h"
+#include "settings/preview_pane.h"
+#include "settings/settings_format.h"
+#include "settings/settings_dialog.h"
+#include "settings/wallpaper_settings.h"
+#include "wallpaper/change_pipeline.h"
+#include "wallpaper/wallpaper_job.h"
+
+namespace {
+
+bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+LRESULT Send(HWND dialog, int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+{
+    return SendDlgItemMessageA(dialog, id, message, wParam, lParam);
+}
+
+// The Wallpaper value of the desktop: where the last change pointed it.
+std::string DesktopWallpaper()
+{
+    char value[MAX_PATH] = "";
+    DWORD size = sizeof value;
+    RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "Wallpaper", RRF_RT_REG_SZ, nullptr, value, &size);
+    return value;
+}
+
+class SettingsDialogTest : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        appState.desktopWindow = GetDesktopWindow();
+        appState.appIcon = LoadIconA(nullptr, IDI_APPLICATION);
+        ini = folder.Child("kestrova.ini");
+        strcpy(appState.programPath, ini.c_str());
+        appState.programPathLength = static_cast<int>(ini.size());
+        CreateDirectoryA(folder.Child("Startup").c_str(), nullptr);
+        strcpy(appState.shortcutPath, folder.Child("Startup\\shortcut.lnk").c_str());
+        pictures = folder.Child("pictures");
+        CreateDirectoryA(pictures.c_str(), nullptr);
+        WriteBytes(pictures + "\\b.bmp", SolidBmp(30, 20));
+        WriteBytes(pictures + "\\A.bmp", SolidBmp(40, 10));
+        strcpy(mainJob.folder, pictures.c_str());
+        mainJob.displayMode = Tile;
+    }
+    bool ShortcutExists() const { return GetFileAttributesA(appState.shortcutPath) != INVALID_FILE_ATTRIBUTES; }
+    std::string BoxTexts() const
+    {
+        std::string texts;
+        for (const RecordedBox& box : recordedBoxes) texts += box.text + "|";
+        return texts;
+    }
+    ScratchFolder folder;
+    std::string ini, pictures;
+};
+
+TEST_F(SettingsDialogTest, OpensWithTheSavedSettingsAPictureAndItsEnablingRules)
+{
+    intervalMinutes = 30;
+    changeAtStart = 1;
+    for (int failed : {0, 1}) {
+        appState.settingsFailed = failed;
+        RunDialogScript(nullptr, [&](HWND dialog) {
+            char caption[64] = "";
+            GetWindowTextA(dialog, caption, sizeof caption);
+            EXPECT_STREQ(caption, MessageText(MSG_DIALOG_CAPTION));
+            EXPECT_TRUE(appState.uiFlags == DialogOpen && appState.messageOwner == dialog);
+            EXPECT_EQ(ControlText(dialog, IDC_FOLDER), pictures);
+            // Sorted by the list, one of them previewed with its size.
+            ASSERT_EQ(Send(dialog, IDC_PICTURE_LIST, LB_GETCOUNT), 2);
+            char first[MAX_PATH];
+            Send(dialog, IDC_PICTURE_LIST, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(first));
+            EXPECT_STREQ(first, "A.bmp");
+            const LRESULT selected = Send(dialog, IDC_PICTURE_LIST, LB_GETCURSEL);
+            EXPECT_EQ(ControlText(dialog, IDC_PICTURE_SIZE), selected == 0 ? "40 x 10" : "30 x 20");
+            EXPECT_EQ(pictureJob, &dialogJob);
+            EXPECT_EQ(ControlText(dialog, IDC_SCREEN_SIZE), std::to_string(GetSystemMetrics(SM_CXSCREEN)) + " x " +
+                                                                std::to_string(GetSystemMetrics(SM_CYSCREEN)));
+            EXPECT_EQ(Send(dialog, IDC_MODE, CB_GETCOUNT), 3);
+            EXPECT_EQ(Send(dialog, IDC_MODE, CB_GETCURSEL), Tile);
+            EXPECT_EQ(ControlText(dialog, IDC_MINUTES), "30");
+            EXPECT_EQ(Send(dialog, IDC_MINUTES, EM_GETLIMITTEXT), 3);
+            EXPECT_TRUE(Checked(dialog, IDC_CHANGE_AT_START) && Checked(dialog, IDC_INTERVAL));
+            // After a good file the change now is checked and the occasions wait disabled.
+            EXPECT_EQ(Checked(dialog, IDC_NOW), !failed);
+            for (int id : {IDC_CHANGE_AT_START, IDC_INTERVAL, IDC_MINUTES}) EXPECT_EQ(Enabled(dialog, id), !!failed) << id;
+            Click(dialog, IDC_NOW);
+            EXPECT_EQ(Enabled(dialog, IDC_MINUTES), !failed);
+            if (!failed) {
+                Click(dialog, IDC_INTERVAL);
+                EXPECT_FALSE(Enabled(dialog, IDC_MINUTES));
+            }
+            EXPECT_EQ(GetWindowLongPtrA(previewPane, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(PreviewPaneProc));
+        });
+        EXPECT_TRUE(appState.uiFlags == 0 && appState.messageOwner == nullptr);
+        EXPECT_NE(GetWindowLongPtrA(previewPane, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(PreviewPaneProc));
+    }
+}
+
+TEST_F(SettingsDialogTest, ConfirmWritesChangesNowOrKeepsTheDialog)
+{
+    intervalMinutes = 30;
+    const std::string folderLine = "\r\n" + pictures;
+    const struct {
+        int button, failed;
+        bool now, atStart, timed;
+        const char* minutes;
+        INT_PTR result;  // 0: the dialog stays
+        const char* file;
+        bool changed, shortcut;
+    } rows[] = {
+        {IDOK, 0, false, true, true, "7", IDOK, "127", false, true},
+        {IDOK, 0, false, false, false, "7", IDOK, "020", false, false},
+        {IDOK, 0, true, true, true, "7", IDCANCEL, nullptr, true, false},  // a change now saves nothing
+        {IDOK, 1, true, true, true, "7", IDCANCEL, "0230", true, false},   // unless the file was unusable
+        {IDC_APPLY, 0, false, true, false, "", 0, "120", false, true},
+        {IDC_APPLY, 0, true, false, false, "", 0, "0230", true, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(::testing::Message() << r.button << r.failed << r.now << r.atStart << r.timed);
+        DeleteFileA(ini.c_str());
+        DeleteFileA(appState.shortcutPath);
+        DeleteFileA((pictures + "\\kestrova.bmp").c_str());
+        changeAtStart = 0;
+        intervalMinutes = 30;
+        appState.settingsFailed = r.failed;
+        RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "Wallpaper", REG_SZ, "", 1);
+        const INT_PTR result = RunDialogScript(nullptr, [&](HWND dialog) {
+            CheckDlgButton(dialog, IDC_NOW, r.now ? BST_CHECKED : BST_UNCHECKED);
+            CheckDlgButton(dialog, IDC_CHANGE_AT_START, r.atStart ? BST_CHECKED : BST_UNCHECKED);
+            CheckDlgButton(dialog, IDC_INTERVAL, r.timed ? BST_CHECKED : BST_UNCHECKED);
+            SetDlgItemTextA(dialog, IDC_MINUTES, r.minutes);
+            SendMessageA(GetDlgItem(dialog, IDC_MODE), CB_SETCURSEL, Stretch, 0);
+            Click(dialog, r.button);
+            EXPECT_EQ(IsWindowVisible(dialog) != FALSE && (appState.uiFlags & DialogOpen), r.result == 0);
+        });
+        EXPECT_EQ(result, r.result ? r.result : 99);
+        EXPECT_EQ(BoxTexts(), "");
+        EXPECT_EQ(ReadBytes(ini), r.file ? r.file + folderLine : "<missing>");
+        EXPECT_EQ(ShortcutExists(), r.shortcut);
+        EXPECT_EQ(DesktopWallpaper().substr(0, pictures.size()), r.changed ? pictures : "");
+        // The occasions change only when they were confirmed.
+        EXPECT_EQ(changeAtStart, r.now ? 0 : r.atStart);
+        EXPECT_EQ(intervalMinutes, r.now ? 30u : r.timed ? 7u : 0u);
+    }
+}
+
+TEST_F(SettingsDialogTest, BadMinutesAndAMissingFolderKeepTheDialogOpen)
+{
+    appState.settingsFailed = 1;
+    const struct { const char* minutes; bool timed; const char* folder; MessageId message; } rows[] = {
+        {"0", true, nullptr, MSG_BAD_INTERVAL}, {"", true, nullptr, MSG_BAD_INTERVAL},
+        {"1a", true, nullptr, MSG_BAD_INTERVAL}, {"1000", true, nullptr, MSG_BAD_INTERVAL},
+        {"1", true, nullptr, MSG_COUNT}, {"999", true, nullptr, MSG_COUNT},
+        {"5", true, "\\nowhere", MSG_FOLDER_NOT_FOUND},
+        {"", false, "\\nowhere", MSG_COUNT},  // nothing to change: the folder is saved as "."
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(::testing::Message() << r.minutes << r.timed << (r.folder ? r.folder : ""));
+        recordedBoxes.clear();
+        DeleteFileA(ini.c_str());
+        intervalMinutes = 0;
+        RunDialogScript(nullptr, [&](HWND dialog) {
+            if (r.folder) SetDlgItemTextA(dialog, IDC_FOLDER, (pictures + r.folder).c_str());
+            CheckDlgButton(dialog, IDC_INTERVAL, r.timed ? BST_CHECKED : BST_UNCHECKED);
+            SetDlgItemTextA(dialog, IDC_MINUTES, r.minutes);
+            Click(dialog, IDC_APPLY);
+        });
+        EXPECT_EQ(BoxTexts(), r.message == MSG_COUNT ? "" : MessageText(r.message) + std::string("|"));
+        if (r.message != MSG_COUNT) {
+            EXPECT_TRUE(intervalMinutes == 0 && ReadBytes(ini) == "<missing>");
+            EXPECT_EQ(recordedBoxes[0].owner != nullptr, true);  // owned by the dialog
+        } else {
+            EXPECT_EQ(ReadBytes(ini), "01" + std::string(r.minutes[0] ? r.minutes : "0") + "\r\n" +
+                                          (r.folder ? "." : pictures));
+        }
+    }
+    // A fourth character cannot be typed.
+    RunDialogScript(nullptr, [](HWND dialog) {
+        Click(dialog, IDC_INTERVAL);
+        for (char c : {'1', '2', '3', '4'}) Send(dialog, IDC_MINUTES, WM_CHAR, c, 1);
+        EXPECT_EQ(ControlText(dialog, IDC_MINUTES), "123");
+    });
+}
+
+TEST_F(SettingsDialogTest, FolderEditRefillsTheListOnlyForADirectory)
+{
+    CreateDirectoryA(folder.Child("empty").c_str(), nullptr);
+    RunDialogScript(nullptr, [&](HWND dialog) {
+        const std::string size = ControlText(dialog, IDC_PICTURE_SIZE);
+        // Nothing by that name, or a plain file: the list stays.
+        for (const std::string& text : {pictures + "\\A", pictures + "\\A.bmp", std::string("")}) {
+            SetDlgItemTextA(dialog, IDC_FOLDER, text.c_str());
+            EXPECT_EQ(Send(dialog, IDC_PICTURE_LIST, LB_GETCOUNT), 2) << text;
+        }
+        // A folder without pictures empties it; the preview keeps its picture.
+        SetDlgItemTextA(dialog, IDC_FOLDER, folder.Child("empty").c_str());
+        PumpMessages();
+        EXPECT_EQ(Send(dialog, IDC_PICTURE_LIST, LB_GETCOUNT), 0);
+        EXPECT_EQ(ControlText(dialog, IDC_PICTURE_SIZE), size);
+        EXPECT_STREQ(dialogJob.folder, folder.Child("empty").c_str());
+    });
+}
+
+TEST_F(SettingsDialogTest, CancelAndResetFromTheTray)
+{
+    HWND resident = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    appState.residentWindow = resident;
+    WriteBytes(ini, "115\r\n" + pictures);
+    WriteBytes(appState.shortcutPath, "link");
+    changeAtStart = 1;
+    intervalMinutes = 15;
+    // The stop question: no keeps the dialog, yes stops the interval in memory only.
+    for (int answer : {IDNO, IDYES}) {
+        recordedAnswer = answer;
+        const INT_PTR result = RunDialogScript(resident, [](HWND dialog) { Click(dialog, IDCANCEL); });
+        EXPECT_EQ(result, answer == IDNO ? 99 : IDCANCEL);
+        EXPECT_EQ(BoxTexts(), MessageText(MSG_STOP_QUESTION) + std::string("|"));
+        EXPECT_EQ(recordedBoxes[0].type, static_cast<UINT>(MB_YESNO));
+        recordedBoxes.clear();
+    }
+    EXPECT_EQ(intervalMinutes, 0u);
+    EXPECT_EQ(ReadBytes(ini), "115\r\n" + pictures);
+    EXPECT_EQ(appState.messageOwner, resident);
+
+    // 設定解除 then OK: no shortcut, nothing timed.
+    intervalMinutes = 15;
+    EXPECT_EQ(RunDialogScript(resident, [](HWND dialog) {
+        Click(dialog, IDC_RESET);
+        EXPECT_TRUE(Enabled(dialog, IDC_INTERVAL) && !Enabled(dialog, IDC_MINUTES));
+        Click(dialog, IDOK);
+    }), IDOK);
+    EXPECT_EQ(ReadBytes(ini), "010\r\n" + pictures);
+    EXPECT_FALSE(ShortcutExists());
+
+    // After an earlier error, a message inside the dialog also ends the resident program.
+    appState.errorCount = 1;
+    RunDialogScript(resident, [](HWND dialog) {
+        SetDlgItemTextA(dialog, IDC_FOLDER, "Z:\\nowhere");
+        Click(dialog, IDC_RESET);
+        Click(dialog, IDC_CHANGE_AT_START);
+        Click(dialog, IDOK);
+    });
+    EXPECT_EQ(BoxTexts(), MessageText(MSG_FOLDER_NOT_FOUND) + std::string("|"));
+    EXPECT_FALSE(IsWindow(resident));
+}
+
+TEST_F(SettingsDialogTest, TheShortcutStartsTheProgramWithAuto)
+{
+    SetFileExtension(appState.programPath, appState.programPathLength, "ini");
+    RunDialogScript(nullptr, [](HWND dialog) {
+        Click(dialog, IDC_NOW);
+        Click(dialog, IDC_CHANGE_AT_START);
+        Click(dialog, IDC_APPLY);
+        Click(dialog, IDC_APPLY);  // made again over the first
+    });
+    CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                              reinterpret_cast<void**>(&link)));
+    ASSERT_HRESULT_SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)));
+    wchar_t widePath[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, appState.shortcutPath, -1, widePath, MAX_PATH);
+    ASSERT_HRESULT_SUCCEEDED(file->Load(widePath, STGM_READ));
+    char target[MAX_PATH] = "", arguments[64] = "";
+    int show = 0;
+    link->GetPath(target, MAX_PATH, nullptr, 0);
+    link->GetArguments(arguments, sizeof arguments);
+    link->GetShowCmd(&show);
+    EXPECT_EQ(std::string(target), folder.Child("kestrova.exe"));
+    EXPECT_STREQ(arguments, "auto");
+    EXPECT_EQ(show, SW_SHOWNORMAL);
+    file->Release();
+    link->Release();
+    CoUninitialize();
+    // The settings file is written beside the program all the same.
+    EXPECT_EQ(ReadBytes(ini), "110\r\n" + pictures);
+}
+
+}  // namespace
