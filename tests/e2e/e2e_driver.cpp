@@ -18,6 +18,7 @@
 //   post CLASS MSG W L  PostMessage to the top-level window of that class
 //   window CLASS        "found=0|1 visible=0|1 caption=TEXT pid=P"
 //   answer ID           the button a yes/no box gets from now on
+//   wallpaper           the desktop's Wallpaper value
 #include <windows.h>
 
 #include <cstdio>
@@ -199,6 +200,12 @@ void Carry(wchar_t* command, Output& out) {
     const wchar_t* verb = wcstok_s(command, L" \r\n", &rest);
     if (!verb) return;
     if (wcscmp(verb, L"dialog") == 0) return DumpDialog(out);
+    if (wcscmp(verb, L"wallpaper") == 0) {
+        wchar_t value[2 * MAX_PATH] = L"";
+        DWORD size = sizeof value;
+        RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"Wallpaper", RRF_RT_REG_SZ, nullptr, value, &size);
+        return out.Add(L"%ls\n", value);
+    }
     if (wcscmp(verb, L"answer") == 0) {
         answer = static_cast<int>(wcstol(rest, nullptr, 10));
         return out.Add(L"ok\n");

@@ -251,8 +251,10 @@ SCENARIOS = {  # name: files in pictures/, settings, start arguments, screen, ex
     "invalid_picture": dict(pictures={"broken.bmp": b"this is not a bitmap at all, just text. " * 4},
                             message="無効な画像ファイルが指定されました"),
     "display_16bit": dict(pictures=QUADRANT_BMP, depth=16, message="24bit以上のカラーモードでご使用ください"),
-    "manual_start": dict(pictures=QUADRANT_BMP, arguments=()),
     "second_start": None,
+    "manual_start": None,
+    "resident": None,
+    "timed_failure": None,
 }
 
 
@@ -324,6 +326,108 @@ def scenario_second_start(config):
         s.desktop.close()
 
 
+IDC_FOLDER, IDC_NOW, IDC_CHANGE_AT_START, IDC_PICTURE_LIST, IDC_PICTURE_SIZE, IDOK, IDCANCEL, IDC_RESET = (
+    1005, 1007, 1003, 1000, 1012, 1, 2, 1010)
+WM_COMMAND, WM_TIMER = 0x111, 0x113
+
+
+def scenario_manual_start(config):
+    """The dialog opens on a manual start; OK with the start-up change on saves, makes the shortcut and
+    ends; the shortcut then takes the automatic road."""
+    s = Scenario(config, "manual_start", QUADRANT_BMP, ini=b"000\r\n" + windows_path(
+        config.work / "manual_start" / "pictures").encode("cp932"))
+    try:
+        driver = s.driver()
+        program = s.desktop.start(s.exe, cwd=s.exe.parent)
+        controls = driver.wait_for("the dialog opens with its picture",
+                                   lambda c: c and c[IDC_PICTURE_SIZE][3] == "200 x 150")
+        check(controls["owner"].startswith("owner=none"), f"owned by {controls['owner']}")
+        check(controls[IDC_FOLDER][3] == windows_path(s.pictures), f"folder {controls[IDC_FOLDER]}")
+        check(controls[IDC_PICTURE_LIST][3].strip() == "items=quadrants.bmp sel=0", f"list {controls[IDC_PICTURE_LIST]}")
+        check(controls[IDC_NOW][2] and not controls[IDC_CHANGE_AT_START][1], "今すぐ is not checked alone")
+        s.desktop.screenshot("dialog.png")
+        for ident in (IDC_NOW, IDC_CHANGE_AT_START, IDOK):  # posted, so taken in this order
+            driver.command(f"click {ident}")
+        check(ended(program, PROGRAM_TIMEOUT, "kestrova.exe after OK") == 0, "exit code not 0")
+        ini = (s.exe.parent / "kestrova.ini").read_bytes()
+        check(ini == b"100\r\n" + windows_path(s.pictures).encode("cp932"), f"kestrova.ini holds {ini!r}")
+        links = list((s.folder / "prefix" / "drive_c" / "users").rglob("ミルフォス.lnk"))
+        check(len(links) == 1 and "startup" in str(links[0]).lower(), f"shortcuts: {links}")
+        check(driver.command("wallpaper").strip() == "", "the wallpaper changed before the shortcut ran")
+        s.desktop.start("start", "/unix", str(links[0]))
+        wait_until("the shortcut's run did not change the wallpaper", lambda: driver.command("wallpaper").strip() ==
+                   windows_path(s.pictures / "quadrants.bmp"), PROGRAM_TIMEOUT)
+        boxes, _, _ = driver.stop()
+        expect_boxes(boxes, [])
+        return "passed"
+    finally:
+        s.desktop.close()
+
+
+def wait_until(what, condition, timeout):
+    deadline = time.monotonic() + timeout
+    while not condition():
+        check(time.monotonic() < deadline, what)
+        time.sleep(0.5)
+
+
+def scenario_resident(config):
+    """An interval keeps the program resident: a hidden window and a tray icon, a real one-minute tick,
+    the About box, a second start that opens the dialog, the stop question, and 終了 with the dialog up."""
+    s = Scenario(config, "resident", QUADRANT_BMP, ini=b"001\r\n" + windows_path(
+        config.work / "resident" / "pictures").encode("cp932"))
+    try:
+        driver = s.driver("out", "--timeout", "300000")
+        started = time.monotonic()
+        program = s.desktop.start(s.exe, "auto", cwd=s.exe.parent)
+        wait_until("no resident window", lambda: driver.command("window kestrova4095").startswith("found=1"), 60)
+        window = driver.command("window kestrova4095")
+        check(window.startswith("found=1 visible=0 caption= "), f"resident window: {window}")
+        time.sleep(2)  # the tray draws its icon
+        s.desktop.screenshot("tray.png")
+        wait_until("no change within a minute and a half", lambda: driver.command("wallpaper").strip() ==
+                   windows_path(s.pictures / "quadrants.bmp"), 100)
+        check(time.monotonic() - started > 50, "the wallpaper changed before the first minute was up")
+        driver.command(f"post kestrova4095 {WM_COMMAND} 40002 0")
+        wait_until("no About box", lambda: (driver.out / "box-1.txt").exists(), 30)
+        code = run_program(s.desktop, s.exe)  # the second start
+        check(code == 0, f"the second start ended with {code}")
+        controls = driver.wait_for("the dialog from the second start", lambda c: c is not None)
+        check(controls["owner"].startswith("owner=resident"), f"owned by {controls['owner']}")
+        driver.command(f"click {IDCANCEL}")  # the stop question, answered no
+        wait_until("no stop question", lambda: (driver.out / "box-2.txt").exists(), 30)
+        check(driver.dialog() is not None, "the dialog closed although the answer was no")
+        driver.command(f"post kestrova4095 {WM_COMMAND} 40001 0")
+        check(ended(program, PROGRAM_TIMEOUT, "kestrova.exe after 終了") == 0, "exit code not 0")
+        boxes, _, _ = driver.stop()
+        expect_boxes(boxes, ["ミルフォス\u3000V1.2\n\nフォルダの画像から壁紙を選んで変更します", "ミルフォスを中止しますか？"])
+        return "passed"
+    finally:
+        s.desktop.close()
+
+
+def scenario_timed_failure(config):
+    """A timed change that fails shows its message once, and the program ends when it is dismissed."""
+    s = Scenario(config, "timed_failure", {"readme.txt": b"no pictures\n"}, ini=b"001\r\n" + windows_path(
+        config.work / "timed_failure" / "pictures").encode("cp932"))
+    try:
+        driver = s.driver()
+        program = s.desktop.start(s.exe, "auto", cwd=s.exe.parent)
+        wait_until("no resident window", lambda: driver.command("window kestrova4095").startswith("found=1"), 60)
+        driver.command(f"post kestrova4095 {WM_TIMER} 1 0")
+        check(ended(program, PROGRAM_TIMEOUT, "kestrova.exe after the failed change") == 0, "exit code not 0")
+        check(driver.command("window kestrova4095").startswith("found=0"), "the resident window is still there")
+        boxes, _, _ = driver.stop()
+        expect_boxes(boxes, [MSG_NO_PICTURES])
+        return "passed"
+    finally:
+        s.desktop.close()
+
+
+CUSTOM_SCENARIOS = {"second_start": scenario_second_start, "manual_start": scenario_manual_start,
+                    "resident": scenario_resident, "timed_failure": scenario_timed_failure}
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--list", action="store_true")
@@ -345,7 +449,7 @@ def main():
         started = time.monotonic()
         try:
             row = SCENARIOS[name]
-            outcomes[name] = run_scenario(config, name, **row) if row else scenario_second_start(config)
+            outcomes[name] = run_scenario(config, name, **row) if row else CUSTOM_SCENARIOS[name](config)
         except (ScenarioFailed, OSError, subprocess.SubprocessError) as failure:
             outcomes[name] = "FAILED"
             print(f"  {failure}")
