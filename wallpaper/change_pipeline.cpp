@@ -24,9 +24,11 @@ bool PixelsInsidePictureBlock(const WallpaperJob* job)
     return needed <= GlobalSize(pictureBlock);
 }
 
-// 0 when kestrova.bmp was written whole. The new bitmap is written beside it
-// and replaces it only once every byte is on disk: the desktop may be showing
-// the old one, and a cut file would be what the next sign-in shows.
+}  // namespace
+
+// The new bitmap is written beside kestrova.bmp and replaces it only once
+// every byte is on disk: the desktop may be showing the old one, and a cut
+// file would be what the next sign-in shows.
 int WriteBitmapFile(WallpaperJob* job)
 {
     const DibHeader& header = *job->header;
@@ -46,8 +48,6 @@ int WriteBitmapFile(WallpaperJob* job)
     if (failed) DeleteFileA(partPath);
     return failed;
 }
-
-}  // namespace
 
 int WriteChunk(HANDLE file, const void* data, DWORD length)
 {
