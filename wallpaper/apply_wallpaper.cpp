@@ -36,8 +36,9 @@ void SetStringValue(HKEY key, const char* name, const char* text)
 
 void ApplyThroughRegistry(const WallpaperJob* job)
 {
+    // Only written: full access is refused under restrictive policies.
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         SetStringValue(key, "TileWallpaper", job->displayMode == Tile ? "1" : "0");
         SetStringValue(key, "WallpaperStyle", job->displayMode == Stretch ? "2" : "0");
         char number[16];

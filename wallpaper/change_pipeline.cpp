@@ -24,24 +24,30 @@ bool PixelsInsidePictureBlock(const WallpaperJob* job)
     return needed <= GlobalSize(pictureBlock);
 }
 
-// 0 when kestrova.bmp was written whole. A partial file stays on disk.
+}  // namespace
+
+// The new bitmap is written beside kestrova.bmp and replaces it only once
+// every byte is on disk: the desktop may be showing the old one, and a cut
+// file would be what the next sign-in shows.
 int WriteBitmapFile(WallpaperJob* job)
 {
     const DibHeader& header = *job->header;
     if (!job->shrunkBits && !PixelsInsidePictureBlock(job)) return 1;  // would read past the picture
 
     FillBitmapFileHeader(bmpFileHeader, header);
-    if (!JoinPath(tempPath, job->folder, kOutputBitmapName)) return 1;  // no folder, or path too long
-    HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    char partPath[kPathBufferSize];
+    if (!JoinPath(tempPath, job->folder, kOutputBitmapName) || !JoinPath(partPath, job->folder, kOutputBitmapPartName))
+        return 1;  // no folder, or path too long
+    HANDLE file = CreateFileA(partPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 1;  // folder missing or read-only
-    const int failed = WriteChunk(file, bmpFileHeader, sizeof bmpFileHeader) ||
-                       WriteChunk(file, job->header, header.biSize) ||
-                       WriteChunk(file, job->outputBits, header.biSizeImage);
-    CloseHandle(file);
+    int failed = WriteChunk(file, bmpFileHeader, sizeof bmpFileHeader) ||
+                 WriteChunk(file, job->header, header.biSize) ||
+                 WriteChunk(file, job->outputBits, header.biSizeImage);
+    if (!CloseHandle(file)) failed = 1;
+    if (!failed && !MoveFileExA(partPath, tempPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) failed = 1;
+    if (failed) DeleteFileA(partPath);
     return failed;
 }
-
-}  // namespace
 
 int WriteChunk(HANDLE file, const void* data, DWORD length)
 {

@@ -59,10 +59,12 @@ void FitToScreenSize(WallpaperJob* job, int32_t screenWidth, int32_t screenHeigh
             }
         } else {  // larger both ways: cover the screen, crop the relatively larger side
             job->needsShrink = 1;
+            // Whole percentages can tie for a picture that is relatively a little
+            // taller; the width rule then asks for more columns than there are.
             if (ScaledSide(screenWidth, 100, width) <= ScaledSide(screenHeight, 100, height)) {
-                job->sourceRectWidth = widthLikeScreen;
+                job->sourceRectWidth = widthLikeScreen < width ? widthLikeScreen : width;
             } else {
-                job->sourceRectHeight = heightLikeScreen;
+                job->sourceRectHeight = heightLikeScreen < height ? heightLikeScreen : height;
             }
         }
     }

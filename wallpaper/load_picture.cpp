@@ -94,10 +94,12 @@ int LoadPicture(WallpaperJob* job)
         return 0;  // pictureBlock stays locked once for the caller
     }
 
-    AlertUser(LoadFailureText(code));
+    // Gone before the box: its modal loop dispatches paints, which must not find the refused picture.
     if (job->header) GlobalUnlock(pictureBlock);
     if (pictureBlock) GlobalFree(pictureBlock);
     pictureBlock = nullptr;
     job->header = nullptr;
+    job->outputBits = job->sourceBits = nullptr;
+    AlertUser(LoadFailureText(code));
     return code;
 }

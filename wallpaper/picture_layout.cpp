@@ -22,8 +22,16 @@ uint32_t MaskCount(uint32_t compression)
 
 uint64_t DibColourTableEntries(const DibHeader& header)
 {
-    if (header.biBitCount > 8) return 0;
-    return header.biClrUsed != 0 ? header.biClrUsed : (uint64_t{1} << header.biBitCount);
+    // GDI takes up to 256 entries at any depth when biClrUsed names them.
+    if (header.biClrUsed != 0) return header.biClrUsed < 256 ? header.biClrUsed : 256;
+    return header.biBitCount > 8 ? 0 : uint64_t{1} << header.biBitCount;
+}
+
+uint64_t DibPixelOffset(const DibHeader& header)
+{
+    const uint64_t headerSize = header.biSize < kDibHeaderSize ? kDibHeaderSize : header.biSize;
+    const uint64_t masks = header.biSize == kDibHeaderSize ? MaskCount(header.biCompression) : 0;
+    return headerSize + 4 * masks + 4 * DibColourTableEntries(header);
 }
 
 bool DibRowsFit(const DibHeader& header, uint64_t available)
@@ -48,8 +56,8 @@ int CheckBmpImage(const uint8_t* image, uint32_t size)
     const uint64_t maskEnd = kDibHeaderSize + 4u * MaskCount(header.biCompression);
     if (maskEnd > size) return JPEG_INVALID;  // masks past the data
 
-    const uint64_t pixelStart = header.biSize + 4 * DibColourTableEntries(header);
-    if (pixelStart > size) return JPEG_INVALID;  // colour table past the data
+    const uint64_t pixelStart = DibPixelOffset(header);
+    if (pixelStart > size) return JPEG_INVALID;  // masks or colour table past the data
     const uint64_t available = size - pixelStart;
 
     if (header.biCompression == kBiRgb || MaskCount(header.biCompression) != 0) {
@@ -71,7 +79,7 @@ int AcceptPicture(WallpaperJob* job, const char* path)
     job->applyPath = path;
     uint8_t* pixels = reinterpret_cast<uint8_t*>(header) + header->biSize;
     job->outputBits = pixels;
-    job->sourceBits = pixels + 4 * DibColourTableEntries(*header);
+    job->sourceBits = reinterpret_cast<uint8_t*>(header) + DibPixelOffset(*header);
     job->sourceWidth = header->biWidth;
     job->storedHeight = header->biHeight;
     job->sourceHeight = header->biHeight < 0 ? -header->biHeight : header->biHeight;

@@ -11,8 +11,13 @@
 // file header): the 40-byte header and 4 bytes.
 constexpr uint32_t kBmpMinimumImageSize = 44;
 
-// Entries of the colour table that follows the header (0 above 8 bits per pixel).
+// Entries of the colour table GDI reads after the header: biClrUsed up to
+// 256 at any depth, else 1 << biBitCount up to 8 bits per pixel, else none.
 uint64_t DibColourTableEntries(const DibHeader& header);
+
+// Where GDI takes the first pixel row to be: after the header, the bit-field
+// masks that follow a 40-byte header, and the colour table.
+uint64_t DibPixelOffset(const DibHeader& header);
 
 // Whether the header's pixel rows (padded to 4 bytes) fit in `available`
 // bytes. A width below 1 has no rows; no product can overflow.
@@ -25,7 +30,7 @@ bool DibRowsFit(const DibHeader& header, uint64_t available);
 int CheckBmpImage(const uint8_t* image, uint32_t size);
 
 // Takes job->header as the loaded picture: sets shrunkBits to null, applyPath,
-// outputBits and sourceBits (past the header and any colour table), and the
+// outputBits (past the header) and sourceBits (at DibPixelOffset), and the
 // source size. JPEG_INVALID when the bit count, width or height is 0 (or the
 // height has no absolute value).
 int AcceptPicture(WallpaperJob* job, const char* path);

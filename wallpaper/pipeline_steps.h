@@ -33,6 +33,11 @@ DibHeader* ShrinkToScreen(WallpaperJob* job);
 // 0 when all `length` bytes were written; else shows the write message and returns 1.
 int WriteChunk(HANDLE file, const void* data, DWORD length);
 
+// Writes kestrova.bmp into the job's folder, its path into tempPath: 0 when
+// the whole file replaced the old one, 1 when the old one was left as it was
+// (with the write message when a chunk failed).
+int WriteBitmapFile(WallpaperJob* job);
+
 // Writes kestrova.bmp into the job's folder (file header, info header,
 // pixels) and hands it to the desktop. On failure shows the message that
 // kestrova.bmp cannot be made and leaves the desktop alone.

@@ -32,9 +32,10 @@ int StretchAndReadBack(HDC memory, HBITMAP bitmap, WallpaperJob* job, int* stage
 {
     *stage = StageStretch;
     SetStretchBltMode(memory, COLORONCOLOR);
+    // Most refusals come back as 0, not GDI_ERROR; either leaves the bitmap undrawn.
     if (StretchDIBits(memory, 0, 0, job->targetWidth, job->targetHeight, 0, 0, job->sourceRectWidth,
                       job->sourceRectHeight, job->sourceBits, reinterpret_cast<const BITMAPINFO*>(job->header),
-                      DIB_RGB_COLORS, SRCCOPY) == static_cast<int>(GDI_ERROR))
+                      DIB_RGB_COLORS, SRCCOPY) <= 0)
         return 0;
 
     *stage = StageHeaderQuery;
@@ -48,8 +49,10 @@ int StretchAndReadBack(HDC memory, HBITMAP bitmap, WallpaperJob* job, int* stage
     if (!job->shrunkBits) return 0;
 
     *stage = StagePixelCopy;
-    return GetDIBits(memory, bitmap, 0, static_cast<UINT>(shrinkInfo.header.biHeight), job->shrunkBits,
-                     ShrinkBitmapInfo(), DIB_RGB_COLORS);
+    const UINT asked = static_cast<UINT>(shrinkInfo.header.biHeight < 0 ? -shrinkInfo.header.biHeight
+                                                                       : shrinkInfo.header.biHeight);
+    const int copied = GetDIBits(memory, bitmap, 0, asked, job->shrunkBits, ShrinkBitmapInfo(), DIB_RGB_COLORS);
+    return copied == static_cast<int>(asked) ? copied : 0;  // fewer lines would leave heap bytes in the file
 }
 
 }  // namespace

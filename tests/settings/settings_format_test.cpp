@@ -60,6 +60,12 @@ TEST(SettingsText, FileBytesAndWhatTheyLoad)
 
 TEST(SettingsText, WriterReportsAFullDiskAndTheIniNameIsMadeInPlace)
 {
+    FILE* file = tmpfile();  // start flag, mode, interval, in that order
+    EXPECT_EQ(WriteSettings(file, 1, 2, 30, "C:\\P"), 0);
+    char text[16] = {};
+    rewind(file);
+    EXPECT_EQ(std::string(text, fread(text, 1, sizeof text, file)), "1230\nC:\\P");
+    fclose(file);
 #ifndef _WIN32
     FILE* full = fopen("/dev/full", "w");  // the text fits the buffer, only the flush fails
     EXPECT_EQ(WriteSettings(full, 1, 2, 30, "C:\\P"), 1);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "jpeg/jpeg_decoder.h"
+#include "wallpaper/bitmap_file.h"
 #include "wallpaper/picture_layout.h"
 
 namespace {
@@ -36,7 +37,9 @@ TEST(BmpImage, TheHeaderDescribesOnlyBytesThatAreThereAndTheRowsFollowTheColourT
     const std::vector<uint8_t> whole[] = {  // each one byte short is invalid
         Image(3, 2, 24), Image(3, -2, 24), Image(5, 3, 32), Image(7, 3, 16), Image(33, 2, 1), Image(4, 4, 8),
         Image(4, 4, 8, 16), Image(9, 2, 4), Image(9, 2, 1, 2),
-        With(Image(1, 1, 32, 0, 8), kCompression, 3),                       // bit fields: three masks after the header
+        With(Image(1, 1, 32, 0, 12), kCompression, 3),                      // bit fields: three masks after the header
+        With(Image(2, 1, 16, 0, 16), kCompression, 6),                      // four with alpha
+        With(Image(1, 1, 24, 0, 8), kClrUsed, 2),                           // a colour table at 24 bits too
         With(With(Image(1, 1, 32, 0, 84), kSize, 124), kCompression, 3),    // or inside a 124-byte header
         With(With(Image(1, 1, 8, 2, 6), kCompression, 1), kSizeImage, 10)};  // run-length: biSizeImage bytes
     for (const std::vector<uint8_t>& image : whole) {
@@ -51,17 +54,42 @@ TEST(BmpImage, TheHeaderDescribesOnlyBytesThatAreThereAndTheRowsFollowTheColourT
         With(small, kHeight, 0x80000000), With(small, kHeight, 0x7FFFFFFF), With(With(small, kWidth, 65536), kHeight, 65536),
         With(Image(4, 4, 8, 16), kClrUsed, 256), With(Image(4, 4, 8, 16), kClrUsed, 0xFFFFFFFF),  // 16 entries there
         With(Image(1, 1, 32), kCompression, 3),                          // no room for the masks
-        With(With(Image(1, 1, 32, 0, 8), kCompression, 3), kHeight, 4),  // rows start after the header, masks or not
+        With(With(Image(1, 1, 32, 0, 12), kCompression, 3), kHeight, 4),  // rows start after the masks
+        With(With(With(With(Image(1, 1, 24), kWidth, 5000), kHeight, 5000), kCompression, 1), kClrUsed, 256),
         With(Image(4, 4, 8, 2), kCompression, 1),                        // run-length with biSizeImage 0
         With(With(Image(4, 4, 8, 2), kCompression, 1), kSizeImage, 0xFFFFFFFF),
         std::vector<uint8_t>(small.begin(), small.end() - 5)};  // not even the header
     for (size_t i = 0; i < std::size(lies); ++i) EXPECT_EQ(Check(lies[i]), JPEG_INVALID) << "lie " << i;
-    for (auto [image, rows] : {std::pair{Image(4, 3, 8), 40 + 1024}, {Image(4, 3, 8, 16), 40 + 64}, {Image(4, -3, 24), 40}}) {
+    // Where GDI is told the rows begin: after the header, the masks of a 40-byte header, and the colour table.
+    const std::pair<std::vector<uint8_t>, int> starts[] = {
+        {Image(4, 3, 8), 40 + 1024}, {Image(4, 3, 8, 16), 40 + 64}, {Image(4, -3, 24), 40},
+        {With(Image(4, 3, 32, 0, 12), kCompression, 3), 52}, {With(Image(4, 3, 24, 0, 1024), kClrUsed, 300), 40 + 1024}};
+    for (auto [image, rows] : starts) {
         WallpaperJob job{};
         job.header = reinterpret_cast<DibHeader*>(image.data());
         ASSERT_EQ(AcceptPicture(&job, "x.bmp"), 0);
-        EXPECT_TRUE(job.outputBits == image.data() + 40 && job.sourceBits == image.data() + rows);
-        EXPECT_EQ(std::make_pair(job.sourceHeight, job.storedHeight), std::make_pair(3, job.header->biHeight));
+        EXPECT_TRUE(job.outputBits == image.data() + 40 && job.sourceBits == image.data() + rows) << rows;
+        EXPECT_EQ(std::vector<int32_t>({job.sourceWidth, job.sourceHeight, job.storedHeight}),
+                  std::vector<int32_t>({4, 3, job.header->biHeight}));
+    }
+    // Nothing to show, as a JPEG frame of width or height 0 decodes.
+    for (const size_t field : {kWidth, kHeight, kBits}) {
+        std::vector<uint8_t> image = With(Image(1, 1, 24), field, 0);
+        WallpaperJob job{};
+        job.header = reinterpret_cast<DibHeader*>(image.data());
+        EXPECT_EQ(AcceptPicture(&job, "x.jpg"), JPEG_INVALID) << field;
+    }
+}
+
+TEST(BitmapFile, HeaderSizeAndOffsetLittleEndian)
+{
+    const std::pair<DibHeader, std::vector<uint8_t>> cases[] = {
+        {{40, 1, 1, 1, 24, 0, 4, 0, 0, 0, 0}, {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0}},
+        {{40, 1024, 768, 1, 24, 0, 1024 * 768 * 3, 0, 0, 0, 0}, {'B', 'M', 0x36, 0, 0x24, 0, 0, 0, 0, 0, 54, 0, 0, 0}}};
+    for (const auto& [header, bytes] : cases) {
+        std::vector<uint8_t> out(14, 0xEE);
+        FillBitmapFileHeader(out.data(), header);
+        EXPECT_EQ(out, bytes) << header.biSizeImage;
     }
 }
 

@@ -17,7 +17,8 @@ TEST(PictureNames, ExtensionByLastDotAndOwnBitmapExcluded)
         EXPECT_EQ(PictureExtensionIndex(name), index) << name;
         EXPECT_EQ(IsPictureName(name), index >= 0) << name;
     }
-    for (const char* own : {"kestrova.bmp", "KESTROVA.BMP", "Kestrova.Bmp"}) EXPECT_FALSE(IsPictureName(own)) << own;
+    for (const char* own : {"kestrova.bmp", "KESTROVA.BMP", "Kestrova.Bmp", kOutputBitmapPartName})
+        EXPECT_FALSE(IsPictureName(own)) << own;
 }
 
 // Joins into a 260-byte heap block filled with 'Z' (ASan catches a write past it); the result and the text.

@@ -13,12 +13,20 @@
 #include "wallpaper/pipeline_steps.h"
 #include "wallpaper/random_change.h"
 
+#include <sddl.h>
+
 namespace {
 
-// The boxes' texts, shown as inside the settings dialog so that "once" can be counted, and pipelineBusy then.
+// The boxes' texts, shown as inside the settings dialog so that "once" can be counted; pipelineBusy then, and
+// whether a picture was still held (a paint in the box's loop could hand it to GDI).
 std::vector<std::string> messages;
 int busyThen = -1;
-int WINAPI RecordText(HWND, LPCSTR text, LPCSTR, UINT) { return busyThen = pipelineBusy, messages.push_back(text), IDOK; }
+bool pictureHeldThen;
+int WINAPI RecordText(HWND, LPCSTR text, LPCSTR, UINT)
+{
+    pictureHeldThen = pictureBlock || dialogJob.header || dialogJob.sourceBits || dialogJob.outputBits;
+    return busyThen = pipelineBusy, messages.push_back(text), IDOK;
+}
 
 class WallpaperTest : public ShellTest {
 protected:
@@ -42,14 +50,25 @@ protected:
     ScratchFolder folder;
 };
 
-// A grey 24-bit BMP file.
-std::string Bmp(int32_t width, int32_t height)
+// A grey BMP file; `masks` (bit fields) go between the header and the rows.
+std::string Bmp(int32_t width, int32_t height, uint16_t bits = 24, const std::string& masks = "")
 {
-    const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
-    const DibHeader header{40, width, height, 1, 24, 0, rowBytes * static_cast<uint32_t>(height), 0, 0, 0, 0};
-    std::string file = "BM" + std::string(12, '\0') + std::string(40 + header.biSizeImage, '\x80');
-    file.replace(14, 40, reinterpret_cast<const char*>(&header), 40);
-    return file;
+    const uint32_t rowBytes = (static_cast<uint32_t>(width) * bits + 31) / 32 * 4;
+    const DibHeader header{40, width, height, 1, bits, masks.empty() ? 0u : 3u, rowBytes * static_cast<uint32_t>(height),
+                           0, 0, 0, 0};
+    return "BM" + std::string(12, '\0') + std::string(reinterpret_cast<const char*>(&header), 40) + masks +
+           std::string(header.biSizeImage, '\x80');
+}
+
+// The names in the folder.
+std::set<std::string> Entries(const std::string& folder)
+{
+    std::set<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &entry)) names.insert(entry.cFileName);
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    return names;
 }
 
 // The wallpaper's values under HKCU\Control Panel\Desktop: each one's REG_SZ bytes with their zero, or "<missing>".
@@ -95,6 +114,35 @@ TEST_F(WallpaperTest, ScanCountsPicksAndTheRandomChangeTakesPictureRandModuloCou
     EXPECT_EQ(picked, (std::set<std::string>{"a.JPG", "b.Jpeg", "c.bmp"}));
 }
 
+TEST_F(WallpaperTest, EveryNameTheScanHandsOnOpensAFile)
+{
+    // A folder named like a picture, and names that code page 932 cannot hold ("été", a macron).
+    CreateDirectoryA(folder.Child("x.jpg").c_str(), nullptr);
+    const std::wstring wideFolder(folder.path().begin(), folder.path().end());
+    for (const wchar_t* name : {L"\\\u00e9t\u00e9.bmp", L"\\\u0101.jpg", L"\\kestrova.bmp.new"})
+        CloseHandle(CreateFileW((wideFolder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    const int count = ScanPictureFolder(nullptr, -1, mainJob.folder);
+    EXPECT_GE(count, 1);
+    HWND list = CreateWindowA("LISTBOX", "", LBS_SORT | LBS_HASSTRINGS, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+    pictureListBox = list;
+    EXPECT_EQ(ScanPictureFolder(list, -1, mainJob.folder), count);
+    std::vector<std::string> names;
+    for (int k = 0; k < count; ++k) {
+        ASSERT_EQ(ScanPictureFolder(nullptr, k, mainJob.folder), k);
+        names.push_back(findData.cFileName);
+        char listed[MAX_PATH] = {};
+        SendMessageA(list, LB_GETTEXT, k, reinterpret_cast<LPARAM>(listed));
+        names.push_back(listed);
+    }
+    DestroyWindow(list);
+    for (const std::string& name : names) {
+        HANDLE file = CreateFileA(folder.Child(name.c_str()).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(file, INVALID_HANDLE_VALUE) << name;
+        CloseHandle(file);
+    }
+}
+
 TEST_F(WallpaperTest, LoadKeepsTheBmpAsStoredOrShowsItsRefusalOnceAndKeepsNothing)
 {
     UsePicture("p.bmp", Bmp(1, 1));  // 58 bytes, the shortest
@@ -102,58 +150,74 @@ TEST_F(WallpaperTest, LoadKeepsTheBmpAsStoredOrShowsItsRefusalOnceAndKeepsNothin
     EXPECT_EQ(GlobalFlags(pictureBlock) & GMEM_LOCKCOUNT, 1u);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(dialogJob.header), GlobalSize(pictureBlock)), Bmp(1, 1).substr(14));
     EXPECT_TRUE(dialogJob.applyPath == currentPicturePath && dialogJob.screenWidth == GetSystemMetrics(SM_CXSCREEN));
-    std::string zeroBits = Bmp(4, 4), zeroHeight = Bmp(4, 4), short57 = Bmp(1, 1).substr(0, 57);
-    zeroBits[28] = zeroHeight[22] = 0;
+    std::string short57 = Bmp(1, 1).substr(0, 57);
     short57[30] = 4, short57[34] = 3;  // 3 compressed bytes, which the header check lets through
+    // 24 bits, run-length, 5000 x 5000, 4 bytes, 256 colours: GDI would read the colour table past the block.
+    const DibHeader past{40, 5000, 5000, 1, 24, 1, 4, 0, 0, 256, 0};
+    const std::string tableOutside = "BM" + std::string(12, '\0') + std::string(reinterpret_cast<const char*>(&past), 40) +
+                                     std::string(4, '\0');
     const std::tuple<const char*, std::string, int> cases[] = {
         {"p.bmp", std::string(13, 'B'), JPEG_READ_ERROR}, {"p.bmp", short57, JPEG_INVALID},
-        {"p.bmp", Bmp(5, 3).substr(0, 101), JPEG_INVALID} /* a row one byte short */, {"p.bmp", zeroBits, JPEG_INVALID},
-        {"p.bmp", zeroHeight, JPEG_INVALID}, {"p.jpg", Bmp(4, 4), JPEG_INVALID}};  // .jpg goes to the JPEG decoder
+        {"p.bmp", tableOutside, JPEG_INVALID},
+        {"p.jpg", Bmp(4, 4), JPEG_INVALID}};  // .jpg goes to the JPEG decoder
     for (const auto& [name, bytes, code] : cases) {
         UsePicture(name, bytes);
         messages.clear();
         EXPECT_EQ(LoadPicture(&dialogJob), code) << bytes.size();
         EXPECT_EQ(messages, std::vector<std::string>{LoadFailureText(code)});
-        EXPECT_TRUE(pictureBlock == nullptr && dialogJob.header == nullptr);
+        EXPECT_TRUE(pictureBlock == nullptr && dialogJob.header == nullptr && pictureJob == nullptr);
+        EXPECT_FALSE(pictureHeldThen) << "the refused picture is gone before its message";
     }
     strcpy(currentPicturePath, folder.Child("gone.bmp").c_str());
     EXPECT_EQ(LoadPicture(&dialogJob), -1);
     EXPECT_EQ(messages.back(), "ファイルが開けません\n" + folder.Child("gone.bmp"));
 }
 
-TEST_F(WallpaperTest, ShrinkAndWriteCleanUpAndEachFailureShowsItsMessageAndLeavesTheDesktop)
+TEST_F(WallpaperTest, ShrinkAndWriteCleanUpAndEachFailureShowsItsMessageAndKeepsTheWallpaperWhole)
 {
-    UsePicture("big.bmp", Bmp(GetSystemMetrics(SM_CXSCREEN) + 1, GetSystemMetrics(SM_CYSCREEN) + 1));
+    const int32_t width = GetSystemMetrics(SM_CXSCREEN) + 1, height = GetSystemMetrics(SM_CYSCREEN) + 1;
+    const std::string masks("\0\0\xFF\0\0\xFF\0\0\xFF\0\0\0", 12), kestrova = folder.Child("kestrova.bmp");
+    UsePicture("big.bmp", Bmp(width, height, 32, masks));  // bit fields: the rows start after the masks
     ChangeWallpaper(&mainJob);
     EXPECT_TRUE(messages.empty() && !mainJob.shrunkBits && !pipelineBusy);
     EXPECT_EQ(GlobalFlags(pictureBlock) & GMEM_LOCKCOUNT, 0u);  // kept for the preview, unlocked
-    EXPECT_EQ(ReadBytes(folder.Child("kestrova.bmp")).substr(30, 4), std::string(4, '\0'));  // BI_RGB, whatever GDI said
+    const std::string wallpaper = ReadBytes(kestrova);
+    EXPECT_EQ(wallpaper.substr(30, 4), std::string(4, '\0'));  // BI_RGB, whatever GDI said
+    EXPECT_EQ(wallpaper.substr(54, 3), "\x80\x80\x80") << "the first pixel is the picture's, not a mask";
     const std::vector<std::string> before = DesktopValues();
-    EXPECT_EQ(before.back(), Sz(folder.Child("kestrova.bmp")));
-    DeleteFileA(folder.Child("kestrova.bmp").c_str());
+    EXPECT_EQ(before.back(), Sz(kestrova));
     mainJob.targetWidth = mainJob.targetHeight = 0x7FFFFFF;  // no bitmap of that size: stage 1 at the latest
     appState.desktopWindow = reinterpret_cast<HWND>(static_cast<LONG_PTR>(0x7FFF0001));
     EXPECT_EQ(ShrinkToScreen(&mainJob), nullptr);  // no screen device context: silent
     appState.desktopWindow = GetDesktopWindow();
     EXPECT_EQ(ShrinkToScreen(&mainJob), nullptr);
+    UsePicture("big64.bmp", Bmp(width, height, 64));  // GDI draws no 64-bit picture
+    ChangeWallpaper(&mainJob);
     UsePicture("p.bmp", Bmp(1, 1));
-    HANDLE readOnly = CreateFileA(currentPicturePath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(WriteChunk(readOnly, "x", 1), 1);
-    CloseHandle(readOnly);
-    // Not written: with kestrova.bmp a folder, with no folder, for a header that claims more pixels than were read.
+    // Not written: with no folder, for a header that claims more pixels than were read, when the pixels cannot be
+    // read after the first page (as a disk that fills up), and with kestrova.bmp a folder.
     ASSERT_EQ(LoadPicture(&mainJob), 0);
-    CreateDirectoryA(folder.Child("kestrova.bmp").c_str(), nullptr);
-    WriteAndApplyBitmap(&mainJob);
-    RemoveDirectoryA(folder.Child("kestrova.bmp").c_str());
     mainJob.folder[0] = '\0';
     WriteAndApplyBitmap(&mainJob);
     strcpy(mainJob.folder, folder.path().c_str());
     mainJob.header->biSizeImage = 5;
     WriteAndApplyBitmap(&mainJob);
-    const std::string notCreated = MessageText(MSG_TEMP_NOT_CREATED);
-    EXPECT_EQ(messages, (std::vector<std::string>{"画像の縮小に失敗しました (1)", MessageText(MSG_TEMP_WRITE_FAILED),
-                                                  notCreated, notCreated, notCreated}));
-    EXPECT_EQ(ReadBytes(folder.Child("kestrova.bmp")), "<missing>");
+    uint8_t* pages = static_cast<uint8_t*>(VirtualAlloc(nullptr, 1 << 20, MEM_RESERVE, PAGE_NOACCESS));
+    VirtualAlloc(pages, 4096, MEM_COMMIT, PAGE_READWRITE);
+    DibHeader cut{40, 512, 512, 1, 32, 0, 1 << 20, 0, 0, 0, 0};
+    mainJob.header = &cut, mainJob.shrunkBits = mainJob.outputBits = pages;
+    WriteAndApplyBitmap(&mainJob);
+    mainJob.shrunkBits = nullptr;
+    VirtualFree(pages, 0, MEM_RELEASE);
+    EXPECT_EQ(ReadBytes(kestrova), wallpaper) << "the wallpaper on show is kept byte for byte";
+    EXPECT_EQ(Entries(folder.path()), (std::set<std::string>{".", "..", "big.bmp", "big64.bmp", "p.bmp", "kestrova.bmp"}));
+    DeleteFileA(kestrova.c_str());
+    CreateDirectoryA(kestrova.c_str(), nullptr);
+    WriteAndApplyBitmap(&mainJob);
+    const std::string notCreated = MessageText(MSG_TEMP_NOT_CREATED), writeFailed = MessageText(MSG_TEMP_WRITE_FAILED);
+    EXPECT_EQ(messages, (std::vector<std::string>{"画像の縮小に失敗しました (1)", "画像の縮小に失敗しました (2)", notCreated,
+                                                  notCreated, writeFailed, notCreated, notCreated}));
+    EXPECT_EQ(Entries(kestrova), (std::set<std::string>{".", ".."}));
     EXPECT_EQ(DesktopValues(), before);
 }
 
@@ -211,11 +275,19 @@ TEST_F(WallpaperTest, ApplyGoesToActiveDesktopWhenOnElseToTheRegistry)
     EXPECT_EQ(fake.log, L"components 12; C:\\表\\kestrova.bmp 0; options 8 " +
                             std::to_wstring(displayModeTable[Stretch].activeDesktopStyle) + L"; apply 7; ");
     EXPECT_EQ(DesktopValues(), before);
-    // Off: the object is released unused; the placement and the wallpaper go to the registry.
-    const std::pair<int32_t, std::vector<std::string>> rows[] = {
-        {Stretch, {Sz("0"), Sz("2"), Sz("112"), Sz("84"), Sz(mainJob.applyPath)}},
-        {Tile, {Sz("1"), Sz("0"), Sz("112"), Sz("84"), Sz(mainJob.applyPath)}}};
-    for (const auto& [mode, values] : rows) {
+    // Off: the object is released unused; the placement and the wallpaper go to the registry, also when policy
+    // grants no more than setting and reading values on the desktop key.
+    const std::tuple<int32_t, const char*, std::vector<std::string>> rows[] = {
+        {Stretch, "D:(A;;KA;;;WD)", {Sz("0"), Sz("2"), Sz("112"), Sz("84"), Sz(mainJob.applyPath)}},
+        {Tile, "D:(A;;0x60003;;;WD)", {Sz("1"), Sz("0"), Sz("112"), Sz("84"), Sz(mainJob.applyPath)}}};
+    for (const auto& [mode, access, values] : rows) {
+        HKEY key;
+        PSECURITY_DESCRIPTOR rights;
+        RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, WRITE_DAC, &key);
+        ConvertStringSecurityDescriptorToSecurityDescriptorA(access, SDDL_REVISION_1, &rights, nullptr);
+        EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, rights), ERROR_SUCCESS);
+        LocalFree(rights);
+        RegCloseKey(key);
         fake.activeDesktopOn = FALSE, fake.log.clear(), mainJob.displayMode = mode;
         ApplyWallpaper(&mainJob);
         EXPECT_EQ(fake.log, L"components 12; ");
