@@ -47,7 +47,6 @@ PreviewLayout LayOutPreview(const WallpaperJob& job, int32_t paneWidth, int32_t 
     layout.usedWidth = std::min(job.sourceRectWidth, job.sourceWidth);
     layout.usedHeight = std::min(job.sourceRectHeight, job.sourceHeight);
     layout.pictureHeight = job.sourceHeight;
-    layout.topDown = job.storedHeight < 0;
     if (job.screenWidth < 1 || job.screenHeight < 1 || paneWidth < 1 || paneHeight < 1) return layout;
     if (layout.usedWidth < 1 || layout.usedHeight < 1) return layout;
 
@@ -76,10 +75,11 @@ PreviewCopy PreviewCopyAt(const PreviewLayout& layout, int32_t column, int32_t r
     copy.height = std::min(layout.copyHeight, layout.paneHeight - copy.y);
     copy.sourceWidth = Scaled(layout.usedWidth, copy.width, layout.copyWidth);
     copy.sourceHeight = Scaled(layout.usedHeight, copy.height, layout.copyHeight);
-    // A copy cut at the bottom shows the picture's top rows, which a
-    // bottom-up picture stores last.
+    // A copy cut at the bottom shows the picture's top rows. The stretching
+    // blit counts source rows from the picture's bottom row whether it is
+    // stored bottom-up or top-down, so both start that many rows up.
     const bool whole = copy.height == layout.copyHeight;
-    copy.sourceY = whole || layout.topDown ? 0 : layout.pictureHeight - copy.sourceHeight;
+    copy.sourceY = whole ? 0 : layout.pictureHeight - copy.sourceHeight;
     return copy;
 }
 

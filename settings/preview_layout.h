@@ -17,24 +17,24 @@ struct PreviewLayout {
     // The part of the picture one whole copy shows, never larger than the picture.
     int32_t usedWidth, usedHeight;
     int32_t pictureHeight;
-    bool topDown;
 };
 
 // One copy: the pane rectangle it covers and the picture rectangle it shows.
-// The source starts at the picture's left edge; sourceY counts rows in the
-// picture's stored order (from the bottom of a bottom-up picture).
+// The source starts at the picture's left edge; sourceY counts rows up from
+// its bottom row, as the stretching blit does for either row order.
 struct PreviewCopy {
     int32_t x, y, width, height;
     int32_t sourceY, sourceWidth, sourceHeight;
 };
 
 // From a job that FitToScreen has filled (target, screen, source rectangle,
-// mode) and the picture's own size (sourceWidth, sourceHeight, storedHeight),
+// mode) and the picture's own size (sourceWidth, sourceHeight),
 // on a pane whose client area is paneWidth x paneHeight.
 PreviewLayout LayOutPreview(const WallpaperJob& job, int32_t paneWidth, int32_t paneHeight);
 
 // The copy in `column` (0 <= column < columns) and `row` (0 <= row < rows).
-// Copies at the right and bottom edges are cut to the pane.
+// Copies at the right and bottom edges are cut to the pane and show the
+// picture's left columns and top rows.
 PreviewCopy PreviewCopyAt(const PreviewLayout& layout, int32_t column, int32_t row);
 
 // Window rectangles in screen coordinates.
