@@ -21,18 +21,14 @@ constexpr COLORREF kRed = RGB(255, 0, 0), kGreen = RGB(0, 255, 0), kBlue = RGB(0
 // A 24-bit BMP file whose quarters are, as shown, red and green above, blue and yellow below.
 std::string QuarterBmp(int32_t width, int32_t height, bool topDown)
 {
+    const char* const blueGreenRed[] = {"\0\0\xff", "\0\xff\0", "\xff\0\0", "\0\xff\xff"};
     const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
     const DibHeader header{40, width, topDown ? -height : height, 1, 24, 0, rowBytes * height, 0, 0, 0, 0};
     std::string file = "BM" + std::string(12, '\0') + std::string(reinterpret_cast<const char*>(&header), 40);
     for (int32_t stored = 0; stored < height; ++stored) {
-        const bool top = (topDown ? stored : height - 1 - stored) < height / 2;
+        const bool below = (topDown ? stored : height - 1 - stored) >= height / 2;
         std::string row(rowBytes, '\0');
-        for (int32_t x = 0; x < width; ++x) {
-            const COLORREF colour = top ? (x < width / 2 ? kRed : kGreen) : (x < width / 2 ? kBlue : kYellow);
-            row[3 * x] = static_cast<char>(GetBValue(colour));
-            row[3 * x + 1] = static_cast<char>(GetGValue(colour));
-            row[3 * x + 2] = static_cast<char>(GetRValue(colour));
-        }
+        for (int32_t x = 0; x < width; ++x) row.replace(3 * x, 3, blueGreenRed[2 * below + (x >= width / 2)], 3);
         file += row;
     }
     return file;
@@ -45,8 +41,8 @@ struct Probe {
 
 class PreviewPaneTest : public ShellTest {
 protected:
-    // The list ends at x 160 and the 212 x 160 pane fills the 213 pixels after it, one short of the
-    // 213 that the screen's shape asks for, so the pane keeps its 210 x 158 client area.
+    // The list ends at x 160. The 213 pixels after it are no wider than the screen's shape asks
+    // for at the pane's height (213 x 160), so the 212 x 160 pane keeps its 210 x 158 client area.
     void SetUp() override
     {
         ShellTest::SetUp();
@@ -111,7 +107,7 @@ TEST_F(PreviewPaneTest, EachModeDrawsWhereTheLayoutSaysOnTheDesktopColour)
     // Centre: one 61 x 41 copy at 74, 58. Tile: copies 61 x 41 from 0, 0; the last column (27 wide) shows
     // the left 132 columns, the last row (35 high) the top 170 rows, so its upper part is red.
     const std::vector<Probe> tiled = {{0, 0, kRed}, {60, 40, kYellow}, {61, 0, kRed}, {0, 41, kRed}, {203, 140, kRed},
-                                      {209, 128, kRed}, {209, 157, kBlue}};
+                                      {209, 157, kBlue}};
     const std::vector<Probe> centred = {{74, 58, kRed}, {134, 58, kGreen}, {74, 98, kBlue}, {134, 98, kYellow},
                                         {73, 58, desktop}, {74, 57, desktop}, {135, 98, desktop}, {134, 99, desktop},
                                         {0, 0, desktop}, {209, 157, desktop}};
