@@ -1,0 +1,158 @@
+// The preview pane under Wine on a 1024 x 768 desktop: a window with the
+// dialog's list and sunken pane, pictures of four coloured quarters loaded as
+// the dialog loads them, and the pane's own pixels read back after a paint.
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app_test_support.h"
+#include "jpeg/jpeg_decoder.h"
+#include "resources/messages.h"
+#include "settings/preview_pane.h"
+#include "settings/wallpaper_settings.h"
+#include "wallpaper/change_pipeline.h"
+#include "wallpaper/picture_scan.h"
+#include "wallpaper/pipeline_steps.h"
+
+namespace {
+
+constexpr COLORREF kRed = RGB(255, 0, 0), kGreen = RGB(0, 255, 0), kBlue = RGB(0, 0, 255), kYellow = RGB(255, 255, 0);
+
+// A 24-bit BMP file whose quarters are, as shown, red and green above, blue and yellow below.
+std::string QuarterBmp(int32_t width, int32_t height, bool topDown)
+{
+    const char* const blueGreenRed[] = {"\0\0\xff", "\0\xff\0", "\xff\0\0", "\0\xff\xff"};
+    const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
+    const DibHeader header{40, width, topDown ? -height : height, 1, 24, 0, rowBytes * height, 0, 0, 0, 0};
+    std::string file = "BM" + std::string(12, '\0') + std::string(reinterpret_cast<const char*>(&header), 40);
+    for (int32_t stored = 0; stored < height; ++stored) {
+        const bool below = (topDown ? stored : height - 1 - stored) >= height / 2;
+        std::string row(rowBytes, '\0');
+        for (int32_t x = 0; x < width; ++x) row.replace(3 * x, 3, blueGreenRed[2 * below + (x >= width / 2)], 3);
+        file += row;
+    }
+    return file;
+}
+
+struct Probe {
+    int x, y;
+    COLORREF colour;
+};
+
+class PreviewPaneTest : public ShellTest {
+protected:
+    // The list ends at x 160. The 213 pixels after it are no wider than the screen's shape asks
+    // for at the pane's height (213 x 160), so the 212 x 160 pane keeps its 210 x 158 client area.
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        appState.uiFlags = DialogOpen;
+        appState.desktopWindow = GetDesktopWindow();
+        pipelineBusy = 0;
+        if (pictureBlock) GlobalFree(pictureBlock);
+        pictureBlock = nullptr;
+        pictureJob = nullptr;
+        strcpy(dialogJob.folder, folder.path().c_str());
+        WNDCLASSA parentClass{};
+        parentClass.lpfnWndProc = DefWindowProcA;
+        parentClass.lpszClassName = "PreviewTestDialog";
+        RegisterClassA(&parentClass);
+        dialog = CreateWindowExA(WS_EX_TOPMOST, "PreviewTestDialog", "", WS_POPUP | WS_VISIBLE, 0, 0, 373, 220, nullptr,
+                                 nullptr, nullptr, nullptr);
+        pictureListBox = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 10, 150, 200, dialog,
+                                         nullptr, nullptr, nullptr);
+        previewPane = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_SUNKEN, 160, 20, 212, 160, dialog,
+                                      nullptr, nullptr, nullptr);
+        previewDefaultProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(previewPane, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PreviewPaneProc)));
+    }
+    void TearDown() override
+    {
+        DestroyWindow(dialog);
+        ShellTest::TearDown();
+    }
+    int Load(WallpaperJob* job, const std::string& bytes)
+    {
+        WriteBytes(folder.Child("p.bmp"), bytes);
+        strcpy(currentPicturePath, folder.Child("p.bmp").c_str());
+        const int code = LoadPicture(job);
+        if (code == 0) GlobalUnlock(pictureBlock);  // as the dialog does
+        return code;
+    }
+    // Repaints the pane in `mode` and lists the probes that show another colour.
+    std::string Paint(int32_t mode, const std::vector<Probe>& probes)
+    {
+        dialogJob.displayMode = mode;
+        InvalidateRect(previewPane, nullptr, TRUE);
+        UpdateWindow(previewPane);
+        std::string wrong;
+        HDC dc = GetDC(previewPane);
+        for (const Probe& probe : probes) {
+            const COLORREF got = GetPixel(dc, probe.x, probe.y);
+            if (got != probe.colour) wrong += std::to_string(probe.x) + "," + std::to_string(probe.y) + " ";
+        }
+        ReleaseDC(previewPane, dc);
+        return wrong;
+    }
+    ScratchFolder folder;
+    HWND dialog = nullptr;
+    const COLORREF desktop = GetSysColor(COLOR_BACKGROUND);
+    const std::vector<Probe> stretched = {{0, 0, kRed}, {209, 0, kGreen}, {0, 157, kBlue}, {209, 157, kYellow}};
+};
+
+TEST_F(PreviewPaneTest, EachModeDrawsWhereTheLayoutSaysOnTheDesktopColour)
+{
+    ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN) * 1000 + GetSystemMetrics(SM_CYSCREEN), 1024768);
+    ASSERT_EQ(Load(&dialogJob, QuarterBmp(300, 200, false)), 0);
+    // Centre: one 61 x 41 copy at 74, 58. Tile: copies 61 x 41 from 0, 0; the last column (27 wide) shows
+    // the left 132 columns, the last row (35 high) the top 170 rows, so its upper part is red.
+    const std::vector<Probe> tiled = {{0, 0, kRed}, {60, 40, kYellow}, {61, 0, kRed}, {0, 41, kRed}, {203, 140, kRed},
+                                      {209, 157, kBlue}};
+    const std::vector<Probe> centred = {{74, 58, kRed}, {134, 58, kGreen}, {74, 98, kBlue}, {134, 98, kYellow},
+                                        {73, 58, desktop}, {74, 57, desktop}, {135, 98, desktop}, {134, 99, desktop},
+                                        {0, 0, desktop}, {209, 157, desktop}};
+    EXPECT_EQ(Paint(Center, centred), "");
+    RECT client;
+    GetClientRect(previewPane, &client);
+    EXPECT_EQ(client.right * 1000 + client.bottom, 210158);  // no room to take the screen's shape
+    EXPECT_EQ(Paint(Tile, tiled), "");
+    EXPECT_EQ(Paint(Stretch, stretched), "");
+    EXPECT_EQ(pipelineBusy, 0);
+    ASSERT_EQ(Load(&dialogJob, QuarterBmp(300, 200, true)), 0);
+    EXPECT_EQ(Paint(Tile, tiled), "") << "top-down";
+
+    // With room, the pane takes the screen's shape (213 x 160) centred in the 320 pixels after the list.
+    MoveWindow(dialog, 0, 0, 480, 220, TRUE);
+    EXPECT_EQ(Paint(Stretch, {{0, 0, kRed}, {210, 157, kYellow}}), "");
+    RECT pane;
+    GetWindowRect(previewPane, &pane);
+    EXPECT_EQ(std::vector<LONG>({pane.left, pane.top, pane.right, pane.bottom}), std::vector<LONG>({213, 20, 426, 180}));
+}
+
+TEST_F(PreviewPaneTest, OnlyThePictureTheDialogLoadedIsDrawnAndNotWhileBusy)
+{
+    ASSERT_EQ(Load(&dialogJob, QuarterBmp(300, 200, false)), 0);
+    ASSERT_EQ(Load(&mainJob, QuarterBmp(300, 200, true)), 0);  // as a timer tick's change would
+    const std::vector<Probe> empty = {{0, 0, desktop}, {209, 157, desktop}};
+    EXPECT_EQ(Paint(Stretch, empty), "") << "another job's picture";
+    ASSERT_EQ(Load(&dialogJob, QuarterBmp(300, 200, false)), 0);
+    pipelineBusy = 1;  // a change is under way: the static's own face
+    EXPECT_EQ(Paint(Stretch, {{0, 0, kRed}, {209, 157, kYellow}}), "0,0 209,157 ");
+    EXPECT_EQ(pipelineBusy, 1);
+    pipelineBusy = 0;
+    EXPECT_EQ(Paint(Stretch, stretched), "");
+    EXPECT_EQ(Load(&dialogJob, "BM"), JPEG_READ_ERROR);
+    EXPECT_EQ(Paint(Stretch, empty), "") << "failed load";
+
+    // A change from the dialog shrinks a picture larger than the screen and leaves the shrunk
+    // header in dialogJob; the pane still draws the loaded picture from its own block.
+    WriteBytes(folder.Child("big.bmp"), QuarterBmp(1025, 769, false));
+    strcpy(currentPicturePath, folder.Child("big.bmp").c_str());
+    dialogJob.displayMode = Stretch;
+    ChangeWallpaper(&dialogJob);
+    ASSERT_TRUE(dialogJob.header == &shrinkInfo.header && pictureJob == &dialogJob);
+    EXPECT_EQ(Paint(Stretch, stretched), "");
+    EXPECT_TRUE(recordedBoxes.size() == 1 && recordedBoxes[0].text == LoadFailureText(JPEG_READ_ERROR));
+}
+
+}  // namespace
