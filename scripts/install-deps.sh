@@ -17,8 +17,10 @@ packages=(
   # the X extensions Wine's display driver loads at run time (recommends, which are not installed)
   libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1
   # Japanese glyphs under Wine: IPA P Gothic and IPA Gothic, metric twins of the
-  # fonts the dialog and the system UI ask for (the prefix maps those names to them)
-  fonts-ipafont-gothic
+  # fonts the dialog and the system UI ask for (the prefix maps those names to
+  # them); Wine's own fonts for Marlett, the symbols of caption buttons, check
+  # boxes and arrows (a recommends of wine, so not installed with it here)
+  fonts-ipafont-gothic fonts-wine
   # test pictures, screenshots and pixel checks
   imagemagick libjpeg-turbo-progs
   # benchmark-only comparison decoders
