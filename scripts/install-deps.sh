@@ -20,7 +20,7 @@ packages=(
   # fonts the dialog and the system UI ask for (the prefix maps those names to
   # them); Wine's own fonts for Marlett, the symbols of caption buttons, check
   # boxes and arrows (a recommends of wine, so not installed with it here)
-  fonts-ipafont-gothic fonts-wine
+  fonts-ipafont-gothic fonts-wine fontconfig
   # test pictures, screenshots and pixel checks
   imagemagick libjpeg-turbo-progs
   # benchmark-only comparison decoders
