@@ -4,8 +4,9 @@ then a screenshot of that desktop.
 
   demo_desktop.py KESTROVA_EXE DRIVER_EXE DEMO_FOLDER SCREENSHOT
 
-DEMO_FOLDER holds app/ (where kestrova.exe and kestrova.ini go) and
-pictures/. Any message box the program shows is read, dismissed and printed.
+DEMO_FOLDER holds app/ (where kestrova.exe, its help page ReadMe.htm and
+kestrova.ini go) and pictures/. Any message box the program shows is read,
+dismissed and printed.
 """
 
 import shutil
@@ -33,6 +34,8 @@ def main():
     config.wine_env = run_e2e.wine_environment()
     exe = folder / "app" / "kestrova.exe"
     shutil.copy2(kestrova, exe)
+    # The help page sits beside the program, as in the archive users download.
+    shutil.copy2(kestrova.with_name("ReadMe.htm"), exe.with_name("ReadMe.htm"))
 
     desktop = run_e2e.WineDesktop(config, folder, WIDTH, HEIGHT)
     try:

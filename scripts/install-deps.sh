@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the builds, the tests and the demo need, and
+# Installs every Debian package the builds, the tests and the demo need (a
+# Japanese font among them, so the screens Wine draws show real glyphs), and
 # the Japanese locale that Wine takes its ANSI code page (932) from.
 # Safe to run again: it returns at once when everything is in place.
 set -euo pipefail
@@ -15,6 +16,11 @@ packages=(
   wine wine64 xvfb xauth x11-utils
   # the X extensions Wine's display driver loads at run time (recommends, which are not installed)
   libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1
+  # Japanese glyphs under Wine: IPA P Gothic and IPA Gothic, metric twins of the
+  # fonts the dialog and the system UI ask for (the prefix maps those names to
+  # them); Wine's own fonts for Marlett, the symbols of caption buttons, check
+  # boxes and arrows (a recommends of wine, so not installed with it here)
+  fonts-ipafont-gothic fonts-wine fontconfig
   # test pictures, screenshots and pixel checks
   imagemagick libjpeg-turbo-progs
   # benchmark-only comparison decoders

@@ -4,7 +4,7 @@
 #   fuzz    the libFuzzer targets, each run for a bounded time
 #   bench   the decoder benchmark, smoke-run on one photo
 #   win64   kestrova.exe and the Windows tests under Wine, end-to-end runs included
-#   win32   the shipping 32-bit kestrova.exe (build only)
+#   win32   the shipping 32-bit kestrova.exe and the ZIP users download (build only)
 # Needs no display: Xvfb is started for the Wine tests.
 #
 #   test-all.sh [STAGE...]    only the named stages (the package check always runs)
@@ -151,10 +151,16 @@ if want win64; then
 fi
 
 if want win32; then
-  begin win32 "the shipping 32-bit kestrova.exe, build only"
+  begin win32 "the shipping 32-bit kestrova.exe and its ZIP, build only"
   build_preset win32
   [ -f "$build/win32/kestrova.exe" ] || { echo "the win32 build made no kestrova.exe" >&2; false; }
-  finish "$(stat -c %s "$build/win32/kestrova.exe") bytes"
+  rm -rf "$build/win32/package"
+  cmake --build "$build/win32" --target package
+  zip=$(echo "$build"/win32/package/kestrova-*-win32.zip)
+  # Exactly the program and its help page, at the archive's root.
+  contents=$(python3 -c 'import sys, zipfile; print(*sorted(zipfile.ZipFile(sys.argv[1]).namelist()))' "$zip")
+  [ "$contents" = "ReadMe.htm kestrova.exe" ] || { echo "$zip holds: $contents" >&2; false; }
+  finish "$(stat -c %s "$build/win32/kestrova.exe") bytes; $(basename "$zip") $(stat -c %s "$zip") bytes"
 fi
 
 print_summary
