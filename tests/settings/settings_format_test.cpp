@@ -2,6 +2,7 @@
 // are cut, when a file is unusable, and a write that never reached the disk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -75,6 +76,14 @@ TEST(SettingsText, WriterReportsAFullDiskAndTheIniNameIsMadeInPlace)
     SetFileExtension(path, static_cast<int>(strlen(path)), "ini");
     SetFileExtension(shortPath, 2, "ini");
     EXPECT_EQ(path + std::string(shortPath), "C:\\kestrova.iniab");
+}
+
+TEST(SettingsText, DialogMinutesAreAWholeNumberOrRefused)
+{
+    const std::pair<const char*, uint32_t> rows[] = {
+        {"1", 1}, {"999", 999}, {"030", 30}, {"", 0}, {"0", 0}, {"1a", 0}, {" 1", 0}, {"-1", 0}, {"+1", 0},
+        {"1000", 1000}, {"99999999999", 1000}};  // above 999 stays above it, whatever its length
+    for (const auto& [text, minutes] : rows) EXPECT_EQ(std::min(ParseDialogMinutes(text), 1000u), minutes) << text;
 }
 
 }  // namespace

@@ -55,4 +55,13 @@ TEST(JoinPath, SeparatorUnlessTheLastCharacterIsColonOrBackslashAndNeverPastTheB
     EXPECT_EQ(JoinPathWith(destination.data(), unterminated.data(), "*.*", IsCp932LeadByte), 0);
 }
 
+TEST(JoinPath, FolderPartEndsAtTheLastRealSeparator)
+{
+    const std::pair<std::string, int> rows[] = {
+        {"C:\\k\\kestrova.exe", 5}, {"C:\\k\\renamed-copy.ini", 5}, {"kestrova.exe", 0},
+        {"C:\\\x95\x5C.exe", 3},  // "表.exe": its trail byte is no separator
+        {"C:\\\x95\x5C\\k.exe", 6}, {std::string(300, '\\'), 260}};  // never read past the buffer
+    for (const auto& [path, length] : rows) EXPECT_EQ(FolderPartLength(path.c_str(), IsCp932LeadByte), length) << path;
+}
+
 }  // namespace
