@@ -19,7 +19,11 @@
 //   window CLASS        "found=0|1 visible=0|1 caption=TEXT pid=P"
 //   answer ID           the button a yes/no box gets from now on
 //   wallpaper           the desktop's Wallpaper value
+//   ticks CLASS N       sends N WM_TIMER (id 1) to that window, each after the
+//                       last was handled; "sent=K ms=T"
+//   counters PID        that process's memory and object counts
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdarg>
@@ -209,6 +213,34 @@ void Carry(wchar_t* command, Output& out) {
     if (wcscmp(verb, L"answer") == 0) {
         answer = static_cast<int>(wcstol(rest, nullptr, 10));
         return out.Add(L"ok\n");
+    }
+    if (wcscmp(verb, L"ticks") == 0) {
+        const wchar_t* cls = wcstok_s(nullptr, L" \r\n", &rest);
+        HWND window = cls ? FindWindowW(cls, nullptr) : nullptr;
+        const long count = wcstol(rest, nullptr, 10);
+        const DWORD started = GetTickCount();
+        long sent = 0;
+        DWORD_PTR result;
+        while (sent < count && window && SendMessageTimeoutW(window, WM_TIMER, 1, 0, SMTO_NORMAL, 60000, &result))
+            ++sent;
+        return out.Add(L"sent=%ld ms=%lu\n", sent, static_cast<unsigned long>(GetTickCount() - started));
+    }
+    if (wcscmp(verb, L"counters") == 0) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, wcstoul(rest, nullptr, 10));
+        if (!process) return out.Add(L"no process\n");
+        PROCESS_MEMORY_COUNTERS_EX memory = {};
+        memory.cb = sizeof memory;
+        GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+        DWORD handles = 0;
+        GetProcessHandleCount(process, &handles);
+        out.Add(L"private=%llu workingset=%llu peakworkingset=%llu handles=%lu gdi=%lu user=%lu\n",
+                static_cast<unsigned long long>(memory.PrivateUsage),
+                static_cast<unsigned long long>(memory.WorkingSetSize),
+                static_cast<unsigned long long>(memory.PeakWorkingSetSize), static_cast<unsigned long>(handles),
+                static_cast<unsigned long>(GetGuiResources(process, GR_GDIOBJECTS)),
+                static_cast<unsigned long>(GetGuiResources(process, GR_USEROBJECTS)));
+        CloseHandle(process);
+        return;
     }
     if (wcscmp(verb, L"window") == 0 || wcscmp(verb, L"post") == 0) {
         const wchar_t* cls = wcstok_s(nullptr, L" \r\n", &rest);

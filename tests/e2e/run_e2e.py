@@ -255,6 +255,7 @@ SCENARIOS = {  # name: files in pictures/, settings, start arguments, screen, ex
     "manual_start": None,
     "resident": None,
     "timed_failure": None,
+    "soak": None,
 }
 
 
@@ -424,8 +425,51 @@ def scenario_timed_failure(config):
         s.desktop.close()
 
 
+def scenario_soak(config):
+    """Timer ticks over small and large BMP and JPEG pictures leave the resident program's memory and
+    handle counts where the first ticks put them (KESTROVA_SOAK_TICKS ticks, 100 unless set)."""
+    ticks = int(os.environ.get("KESTROVA_SOAK_TICKS", "100"))
+    pictures = {"small.bmp": (200, 150), "large.bmp": (2048, 1536), "small.jpg": (320, 240), "large.jpg": (2400, 1800)}
+    s = Scenario(config, "soak", pictures, ini=b"001\r\n" + windows_path(config.work / "soak" / "pictures").encode())
+    try:
+        driver = s.driver("out", "--timeout", str(1000 * (600 + ticks)))
+        program = s.desktop.start(s.exe, "auto", cwd=s.exe.parent)
+        wait_until("no resident window", lambda: driver.command("window kestrova4095").startswith("found=1"), 60)
+        pid = driver.command("window kestrova4095").split("pid=")[1].strip()
+        unix_pid = subprocess.run(["pgrep", "-n", "-f", "kestrova.exe auto"], capture_output=True, text=True).stdout.split()
+
+        def counts():
+            """Wine counts only the working set of another process; the Linux process behind it shows the
+            rest: its data segment and open descriptors."""
+            found = dict(item.split("=") for item in driver.command(f"counters {pid}").split())
+            if unix_pid:
+                status = Path(f"/proc/{unix_pid[0]}/status").read_text()
+                found["vmdata"] = next(line.split()[1] for line in status.splitlines() if line.startswith("VmData"))
+                found["fds"] = str(len(os.listdir(f"/proc/{unix_pid[0]}/fd")))
+            return found
+        before, warm = counts(), ticks // 10
+        driver.command(f"ticks kestrova4095 {warm}", timeout=600)
+        settled = counts()
+        sent = driver.command(f"ticks kestrova4095 {ticks - warm}", timeout=60 + 10 * ticks)
+        after = counts()
+        for name, row in (("start", before), (f"after {warm} ticks", settled), (f"after {ticks} ticks", after)):
+            print(f"  {name:>16}: " + " ".join(f"{k}={v}" for k, v in row.items()))
+        print(f"  {sent.strip()} for the last {ticks - warm} ticks")
+        check(sent.startswith(f"sent={ticks - warm} "), f"the program stopped taking ticks: {sent}")
+        grows = {name: int(after[name]) - int(settled[name]) for name in after}
+        limits = dict(handles=10, gdi=10, user=10, fds=10, private=16 << 20, workingset=16 << 20, vmdata=16 << 10)
+        check(all(grows[name] <= limit for name, limit in limits.items() if name in grows), f"counts grow: {grows}")
+        driver.command(f"post kestrova4095 {WM_COMMAND} 40001 0")
+        check(ended(program, PROGRAM_TIMEOUT, "kestrova.exe after 終了") == 0, "exit code not 0")
+        boxes, _, _ = driver.stop()
+        expect_boxes(boxes, [])
+        return "passed"
+    finally:
+        s.desktop.close()
+
+
 CUSTOM_SCENARIOS = {"second_start": scenario_second_start, "manual_start": scenario_manual_start,
-                    "resident": scenario_resident, "timed_failure": scenario_timed_failure}
+                    "resident": scenario_resident, "timed_failure": scenario_timed_failure, "soak": scenario_soak}
 
 
 def main():

@@ -1,7 +1,7 @@
 // Times what a list selection costs in the settings dialog: LoadPicture of the
 // picture named on the command line, then one paint of the preview pane in
 // each display mode; medians over several runs, in milliseconds. Not a test:
-//   scripts/wine-run.sh build/win64/tests/settings_win32/preview_timing.exe PICTURE [RUNS]
+//   scripts/wine-run.sh build/win64/tools/previewbench.exe PICTURE [RUNS]
 #include <windows.h>
 
 #include <algorithm>
@@ -55,7 +55,7 @@ void MakePane()
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) return std::fprintf(stderr, "usage: preview_timing PICTURE [RUNS]\n"), 2;
+    if (argc < 2) return std::fprintf(stderr, "usage: previewbench PICTURE [RUNS]\n"), 2;
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
     alertMessageBox = PrintMessage;
     appState.uiFlags = DialogOpen;
