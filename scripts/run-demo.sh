@@ -3,7 +3,8 @@
 # kestrova.exe, makes a folder of sample pictures, writes kestrova.ini
 # (change at Windows start on, centred, no timed change) and runs
 # `kestrova.exe auto` under Wine on a 1024x768 virtual desktop. The desktop
-# is left as out/demo-screenshot.png. Needs no display.
+# is left as out/demo-screenshot.png; a manual start's settings dialog then
+# as out/dialog-screenshot.png. Needs no display.
 #
 # Environment: KESTROVA_BUILD_ROOT (default build/), KESTROVA_JOBS (default 2).
 set -euo pipefail
@@ -14,6 +15,7 @@ build=${KESTROVA_BUILD_ROOT:-$root/build}
 jobs=${KESTROVA_JOBS:-2}
 demo=$root/out/demo
 screenshot=$root/out/demo-screenshot.png
+dialog_shot=$root/out/dialog-screenshot.png
 export KESTROVA_WINE_TEMPLATE=$build/wine-template
 
 "$root/scripts/install-deps.sh"
@@ -46,5 +48,5 @@ printf '100\r\n%s' "Z:${pictures//\//\\}" >"$demo/app/kestrova.ini"
 
 echo "=== kestrova.exe auto on a 1024x768 virtual desktop"
 python3 "$root/scripts/demo_desktop.py" "$build/win64/kestrova.exe" \
-  "$build/win64/tests/e2e/e2e_driver.exe" "$demo" "$screenshot"
-echo "screenshot: $screenshot"
+  "$build/win64/tests/e2e/e2e_driver.exe" "$demo" "$screenshot" "$dialog_shot"
+echo "screenshots: $screenshot (the desktop), $dialog_shot (the settings dialog)"
