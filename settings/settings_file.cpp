@@ -18,14 +18,17 @@ namespace {
 // write never leaves a truncated kestrova.ini behind. 0 on success.
 int WriteSettingsFile(const char* path)
 {
-    char newPath[MAX_PATH + 4];
+    char newPath[MAX_PATH];
     FILE* file;
     int failed;
 
-    if (path[0] == '\0')
+    const size_t length = strlen(path);
+    if (length == 0 || length >= sizeof newPath)
         return 1;  // the program's path was never found
-    if (snprintf(newPath, sizeof newPath, "%s.new", path) >= static_cast<int>(sizeof newPath))
-        return 1;  // no room for the name of the new file
+    // "kestrova.in~": as long as the settings file's own name, so that it fits
+    // wherever that one does.
+    memcpy(newPath, path, length + 1);
+    newPath[length - 1] = '~';
 
     // A write-protected (or directory) kestrova.ini stays as it is; do not
     // rely on the move below to refuse it.

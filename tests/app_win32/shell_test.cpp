@@ -123,11 +123,21 @@ TEST_F(ShellTest, SaveReplacesTheIniWholeOrLeavesItAsItWas)
             EXPECT_EQ(ReadBytes(ini), "1230\r\n" + folder.path());
         else
             EXPECT_EQ(ReadBytes(ini) + std::to_string(GetFileAttributesA(ini.c_str())), before);
-        EXPECT_EQ(ReadBytes(ini + ".new"), "<missing>");
+        EXPECT_EQ(ReadBytes(folder.Child("kestrova.in~")), "<missing>");
         // In memory the new values count, whatever became of the file.
         EXPECT_EQ(mainJob.folder + std::to_string(mainJob.displayMode), folder.path() + "2");
         CloseHandle(std::exchange(heldIni, INVALID_HANDLE_VALUE));
     }
+    // A settings file at the longest path the system takes is saved too.
+    ScratchFolder folder;
+    const std::string deep = folder.Child(std::string(246 - folder.path().size() - 1, 'd').c_str());
+    CreateDirectoryA(deep.c_str(), nullptr);
+    const std::string ini = deep + "\\kestrova.ini";
+    ASSERT_EQ(ini.size(), 259u);
+    strcpy(appState.programPath, ini.c_str());
+    appState.programPathLength = 259;
+    EXPECT_EQ(SaveSettings(), 0);
+    EXPECT_EQ(ReadBytes(ini).substr(0, 6), "1230\r\n");
 }
 
 std::string Resource(LPCSTR name, LPCSTR type)
