@@ -35,6 +35,15 @@ bool CommandPosted(HWND window, WPARAM id)
     return PeekMessageA(&message, window, WM_COMMAND, WM_COMMAND, PM_REMOVE) && message.wParam == id;
 }
 
+bool menuWasUp;
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    GUITHREADINFO gui = {sizeof gui};
+    menuWasUp = GetGUIThreadInfo(GetCurrentThreadId(), &gui) && (gui.flags & GUI_INMENUMODE);
+    EndMenu();
+}
+
 class ResidentTest : public ShellTest {
 protected:
     void SetUp() override
@@ -111,14 +120,8 @@ TEST_F(ResidentTest, TrayNotificationsAndCommands)
         SendMessageA(window, WM_USER, 0, event);
         EXPECT_EQ(CommandPosted(window, IDM_SETTINGS), event == WM_LBUTTONDBLCLK) << event;
     }
-    static bool menuWasUp;
     menuWasUp = false;
-    SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR id, DWORD) {  // runs inside the menu's modal loop
-        KillTimer(nullptr, id);
-        GUITHREADINFO gui = {sizeof gui};
-        menuWasUp = GetGUIThreadInfo(GetCurrentThreadId(), &gui) && (gui.flags & GUI_INMENUMODE);
-        EndMenu();
-    });
+    SetTimer(nullptr, 0, 10, CloseMenu);  // runs inside the menu's modal loop
     SendMessageA(window, WM_USER, 0, WM_RBUTTONDOWN);
     EXPECT_TRUE(menuWasUp);
 

@@ -132,17 +132,18 @@ void WriteResult() {
 }
 
 // The program's settings dialog: its caption starts with the title and a space.
+BOOL CALLBACK IsSettingsDialog(HWND window, LPARAM found) {
+    wchar_t cls[16], caption[64];
+    if (!IsWindowVisible(window) || !GetClassNameW(window, cls, 16) || wcscmp(cls, L"#32770") != 0 ||
+        GetWindowTextW(window, caption, 64) <= 0 || wcsncmp(caption, L"ミルフォス\u3000", 6) != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
 HWND FindSettingsDialog() {
     HWND found = nullptr;
-    EnumWindows([](HWND window, LPARAM result) -> BOOL {
-        wchar_t cls[16], caption[64];
-        if (IsWindowVisible(window) && GetClassNameW(window, cls, 16) && wcscmp(cls, L"#32770") == 0 &&
-            GetWindowTextW(window, caption, 64) > 0 && wcsncmp(caption, L"ミルフォス\u3000", 6) == 0) {
-            *reinterpret_cast<HWND*>(result) = window;
-            return FALSE;
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&found));
+    EnumWindows(IsSettingsDialog, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
