@@ -6,15 +6,25 @@
 #include "app/app_state.h"
 #include "settings/settings_format.h"
 
+namespace {
+
+// The shell's published identifiers, spelled out here: taking them from
+// libuuid would link in its whole table of identifiers, a third of the program.
+const CLSID kShellLinkClass = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID kShellLinkA = {0x000214EE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID kPersistFile = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+}  // namespace
+
 void CreateStartupShortcut()
 {
     if (appState.shortcutPath[0] == '\0') return;  // the Startup folder is unknown
     const HRESULT started = CoInitialize(nullptr);
     IShellLinkA* link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    if (SUCCEEDED(CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, kShellLinkA,
                                    reinterpret_cast<void**>(&link)))) {
         IPersistFile* file = nullptr;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        if (SUCCEEDED(link->QueryInterface(kPersistFile, reinterpret_cast<void**>(&file)))) {
             SetFileExtension(appState.programPath, appState.programPathLength, "exe");
             link->SetPath(appState.programPath);
             link->SetDescription(nullptr);
