@@ -193,10 +193,26 @@ TEST_F(SettingsDialogTest, BadMinutesAndAMissingFolderKeepTheDialogOpen)
     });
 }
 
+// Runs inside the folder browser's modal loop: picks the folder the test names and confirms.
+std::string browsedFolder;
+void CALLBACK PickFolder(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND browser = GetLastActivePopup(appState.messageOwner);
+    if (browser == appState.messageOwner) return;  // not up yet
+    KillTimer(nullptr, id);
+    SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(browsedFolder.c_str()));
+    PostMessageA(browser, WM_COMMAND, IDOK, 0);
+}
+
 TEST_F(SettingsDialogTest, FolderEditRefillsTheListOnlyForADirectory)
 {
     CreateDirectoryA(folder.Child("empty").c_str(), nullptr);
     RunDialogScript(nullptr, [&](HWND dialog) {
+        // The mode redraws the same picture: nothing is loaded again.
+        const HGLOBAL loaded = pictureBlock;
+        Send(dialog, IDC_MODE, CB_SETCURSEL, Stretch);
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_MODE, CBN_SELCHANGE), 0);
+        EXPECT_TRUE(pictureBlock == loaded && dialogJob.displayMode == Stretch);
         const std::string size = ControlText(dialog, IDC_PICTURE_SIZE);
         // Nothing by that name, or a plain file: the list stays.
         for (const std::string& text : {pictures + "\\A", pictures + "\\A.bmp", std::string("")}) {
@@ -209,6 +225,12 @@ TEST_F(SettingsDialogTest, FolderEditRefillsTheListOnlyForADirectory)
         EXPECT_EQ(Send(dialog, IDC_PICTURE_LIST, LB_GETCOUNT), 0);
         EXPECT_EQ(ControlText(dialog, IDC_PICTURE_SIZE), size);
         EXPECT_STREQ(dialogJob.folder, folder.Child("empty").c_str());
+        // 参照 puts the chosen folder into the edit, which fills the list.
+        browsedFolder = pictures;
+        SetTimer(nullptr, 0, 20, PickFolder);
+        Click(dialog, IDC_BROWSE);
+        EXPECT_EQ(ControlText(dialog, IDC_FOLDER), pictures);
+        EXPECT_EQ(Send(dialog, IDC_PICTURE_LIST, LB_GETCOUNT), 2);
     });
 }
 

@@ -154,7 +154,7 @@ TEST(Resources, IconAndManifest)
     EXPECT_EQ(Resource("ICON", MAKEINTRESOURCEA(14)).substr(4, 10), std::string("\1\0\x20\x20\x10\0\1\0\4\0", 10));
     // DPI-aware, so that the screen size is in real pixels; Vista to 11.
     const std::string manifest = Resource(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
-    for (const char* part : {">true</dpiAware>", ">system</dpiAwareness>", "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
+    for (const char* part : {">true</dpiAware>", ">system</dpiAwareness>", "\"Microsoft.Windows.Common-Controls\"", "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
                              "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
                              "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
