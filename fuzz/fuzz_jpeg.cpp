@@ -1,7 +1,6 @@
 // Any byte string through the JPEG decoder: nothing may be read or written
 // outside the buffers, every output byte must be initialised, and the fast
 // and reference decodes must agree byte for byte.
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -12,49 +11,30 @@
 namespace {
 
 // Larger pictures would only slow the search down; they fail like a full heap.
-constexpr size_t kOutputLimit = 4u << 20;
-
-struct OutputBlock {
-    size_t bytes = 0;
-};
-
-void* Allocate(void* context, size_t bytes) {
-    if (bytes > kOutputLimit) return nullptr;
-    static_cast<OutputBlock*>(context)->bytes = bytes;
-    return calloc(1, bytes);
+void* Allocate(void* bytes, size_t size) {
+    return size > (4u << 20) ? nullptr : (*static_cast<size_t*>(bytes) = size, calloc(1, size));
 }
-
 void Release(void*, void* memory) { free(memory); }
 
-struct Outcome {
-    JpegResult result;
-    std::vector<uint8_t> image;
-};
-
-Outcome Decode(const std::vector<uint8_t>& padded, uint32_t size, JpegDecodeMode mode) {
-    OutputBlock block;
-    const JpegOutputAllocator allocator = {Allocate, Release, &block};
+std::vector<uint8_t> Decode(const std::vector<uint8_t>& padded, uint32_t size, JpegDecodeMode mode) {
+    size_t bytes = 0;
     void* image = nullptr;
-    Outcome outcome;
-    outcome.result = DecodeJpegMemory(padded.data(), size, allocator, &image, mode);
-    if (outcome.result == JPEG_OK) {
-        const uint8_t* bytes = static_cast<const uint8_t*>(image);
-        // Summing makes every byte count: uninitialised or foreign bytes show.
-        uint32_t sum = 0;
-        for (size_t i = 0; i < block.bytes; ++i) sum += bytes[i];
-        DibHeader header;
-        memcpy(&header, bytes, sizeof header);
-        if (header.biSize != kDibHeaderSize || header.biBitCount != 24 ||
-            block.bytes != kDibHeaderSize + (static_cast<size_t>(header.biHeight) + 15) *
-                                                 DibRowBytes24(static_cast<uint32_t>(header.biWidth)) ||
-            sum == 0xFFFFFFFFu)
-            abort();
-        outcome.image.assign(bytes, bytes + block.bytes);
-        free(image);
-    } else if (image != nullptr) {
-        abort();  // a failure must hand back no picture
+    const JpegResult result = DecodeJpegMemory(padded.data(), size, {Allocate, Release, &bytes}, &image, mode);
+    if (result != JPEG_OK) {
+        if (image) abort();  // a failure must hand back no picture
+        return {static_cast<uint8_t>(result)};
     }
-    return outcome;
+    std::vector<uint8_t> out(static_cast<uint8_t*>(image), static_cast<uint8_t*>(image) + bytes);
+    free(image);
+    DibHeader header;
+    memcpy(&header, out.data(), sizeof header);
+    uint32_t sum = 0;  // makes every byte count: uninitialised or foreign bytes show
+    for (uint8_t b : out) sum += b;
+    const size_t rows = static_cast<size_t>(header.biHeight) + 15;
+    if (header.biSize != kDibHeaderSize || header.biBitCount != 24 || sum == 0xFFFFFFFFu ||
+        bytes != kDibHeaderSize + rows * DibRowBytes24(static_cast<uint32_t>(header.biWidth)))
+        abort();
+    return out;
 }
 
 }  // namespace
@@ -62,8 +42,7 @@ Outcome Decode(const std::vector<uint8_t>& padded, uint32_t size, JpegDecodeMode
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> padded(data, data + size);
     padded.resize(size + kJpegInputPadding, 0);
-    const Outcome reference = Decode(padded, static_cast<uint32_t>(size), JPEG_DECODE_REFERENCE);
-    const Outcome fast = Decode(padded, static_cast<uint32_t>(size), JPEG_DECODE_FAST);
-    if (reference.result != fast.result || reference.image != fast.image) abort();
+    const uint32_t length = static_cast<uint32_t>(size);
+    if (Decode(padded, length, JPEG_DECODE_REFERENCE) != Decode(padded, length, JPEG_DECODE_FAST)) abort();
     return 0;
 }

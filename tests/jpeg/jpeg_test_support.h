@@ -7,9 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
 
 #include "jpeg/jpeg_internal.h"
 #include "wallpaper/dib_image.h"

@@ -1,6 +1,6 @@
-// The pixel kernels: the scalar ones and their fast (SSE2) twins against the
-// transform's definition and known answers, and the fast stores against the scalar ones.
-#include <algorithm>
+// The pixel kernels: the transform against its definition and the colour
+// conversion against known answers, both kernel sets; the fast (SSE2) stores
+// against the scalar ones. Placement in a picture is the MCU grid test's.
 #include <cmath>
 #include <random>
 
@@ -22,23 +22,12 @@ int16_t Sample(std::mt19937& random, int regime) {
     return static_cast<int16_t>(std::uniform_int_distribution<int>(ranges[regime][0], ranges[regime][1])(random));
 }
 
-// 32·√2·cos((2n + 1)kπ/16) rounded (32 for k = 0); rows >> 5, then columns >> 8, each kept to 16 bits.
-void TransformByDefinition(int16_t* block) {
-    const auto basis = [](int n, int k) {
-        const double pi = std::acos(-1.0);
-        return k ? static_cast<int>(std::lround(32 * std::sqrt(2.0) * std::cos((2 * n + 1) * k * pi / 16))) : 32;
-    };
-    for (int pass = 0, step = 1; pass < 2; ++pass, step = 8)
-        for (int line = 0; line < 8; ++line) {
-            int16_t* x = block + line * (pass ? 1 : 8);
-            int32_t y[8] = {};
-            for (int n = 0; n < 8; ++n)
-                for (int k = 0; k < 8; ++k) y[n] += basis(n, k) * x[k * step];
-            for (int n = 0; n < 8; ++n) x[n * step] = static_cast<int16_t>(y[n] >> (pass ? 8 : 5));
-        }
-}
-
 TEST(PixelKernels, TheTransformFollowsItsDefinition) {
+    // 32·√2·cos((2n + 1)kπ/16) rounded (32 for k = 0); rows >> 5, then columns >> 8, each kept to 16 bits.
+    int basis[8][8];
+    for (int n = 0; n < 8; ++n)
+        for (int k = 0; k < 8; ++k)
+            basis[n][k] = k ? int(std::lround(std::sqrt(2048.0) * std::cos((2 * n + 1) * k * std::atan(1.0) / 4))) : 32;
     std::mt19937 random(1);
     for (const JpegPixelKernels* kernels : kKernelSets)
         for (int trial = 0; trial < 20000; ++trial) {
@@ -46,10 +35,15 @@ TEST(PixelKernels, TheTransformFollowsItsDefinition) {
             int16_t block[64], expected[64];
             for (int i = 0; i < 64; ++i) {
                 const bool zero = ((trial & 1) && i >= 32) || ((trial & 2) && i % 8 >= 4) || (trial % 97 == 0 && i);
-                block[i] = zero ? 0 : Sample(random, trial / 4 % 7);
+                expected[i] = block[i] = zero ? 0 : Sample(random, trial / 4 % 7);
             }
-            memcpy(expected, block, sizeof block);
-            TransformByDefinition(expected);
+            for (int pass = 0, step = 1; pass < 2; ++pass, step = 8)
+                for (int16_t* x = expected; x < expected + (pass ? 8 : 64); x += pass ? 1 : 8) {
+                    int32_t y[8] = {};
+                    for (int n = 0; n < 8; ++n)
+                        for (int k = 0; k < 8; ++k) y[n] += basis[n][k] * x[k * step];
+                    for (int n = 0; n < 8; ++n) x[n * step] = static_cast<int16_t>(y[n] >> (pass ? 8 : 5));
+                }
             kernels->inverseDct8x8(block);
             ASSERT_EQ(memcmp(block, expected, sizeof block), 0) << trial;
         }
@@ -71,61 +65,33 @@ TEST(PixelKernels, ColourConversionAtTheEdgesOfFix) {
         }
 }
 
-// A bottom-up area of random bytes; margin 0 puts the next row right after a row's pixels.
-struct Canvas {
-    int stride, height, margin;
-    std::vector<uint8_t> bytes;
-    Canvas(int w, int h, int margin, uint32_t seed) : stride(3 * w + 2 * margin), height(h), margin(margin) {
-        std::mt19937 random(seed);
-        for (int i = 0; i < stride * h + 128; ++i) bytes.push_back(U8(random()));
-    }
-    size_t At(int column, int row) const { return 64 + (height - 1 - row) * stride + margin + 3 * column; }
-    // Luminance slots 0-3, then Cb and Cr; a grey block is the first 64.
-    void Store(const JpegPixelKernels* k, SamplingMode mode, const int16_t* planes, int columns, int rows) {
-        if (mode == MODE_GREY) return k->storeGreyBlock(&bytes[At(0, 0)], stride, planes, columns, rows);
-        k->storeColourMcu(&bytes[At(0, 0)], stride, planes, planes + 256, planes + 320, mode, columns, rows);
-    }
-};
-
-const struct { SamplingMode mode; int width, height, h0, v0; } kShapes[] = {
-    {MODE_GREY, 8, 8, 1, 1}, {MODE_H1V1, 8, 8, 1, 1}, {MODE_H2V1, 16, 8, 2, 1}, {MODE_H1V2, 8, 16, 1, 2},
-    {MODE_H2V2, 16, 16, 2, 2}};
-
-TEST(PixelKernels, StoresPlaceReplicateClampAndClipAndTheFastOnesWriteTheScalarBytes) {
-    // Luminance slot s holds 16 + 32s, chroma sample i is Cb i and Cr -2i; grey samples run past both clamps.
-    int16_t tagged[384], grey[384] = {-32768, -1, 0, 1, 127, 254, 255, 256, 32767, -300, 300}, planes[384];
-    for (int i = 0; i < 384; ++i)
-        tagged[i] = static_cast<int16_t>(i < 256 ? 16 + 32 * (i / 64) : i < 320 ? i - 256 : 640 - 2 * i);
-    const auto fix = [](int t) { return U8(t < 0 ? 0 : t >= 4096 ? 255 : t >> 4); };
+TEST(PixelKernels, FastStoresWriteTheScalarBytesForEveryShapeClipAndRange) {
+    const struct { SamplingMode mode; int width, height; } shapes[] = {
+        {MODE_GREY, 8, 8}, {MODE_H1V1, 8, 8}, {MODE_H2V1, 16, 8}, {MODE_H1V2, 8, 16}, {MODE_H2V2, 16, 16}};
     std::mt19937 random(5);
-    for (const auto& s : kShapes)
+    int16_t planes[384];  // luminance slots 0-3, then Cb and Cr; a grey block is the first 64
+    for (const auto& s : shapes)
         for (int columns = 0; columns <= s.width + 2; ++columns)
-            for (int rows = 0; rows <= s.height + 2; ++rows) {
-                const Canvas before(s.width, s.height, 48, 7);
-                std::vector<uint8_t> expected = before.bytes;
-                for (int r = 0; r < std::min(rows, s.height); ++r)
-                    for (int c = 0; c < std::min(columns, s.width); ++c) {
-                        const int y = 16 * tagged[64 * ((r / 8) * s.h0 + c / 8)], i = 8 * (r / s.v0) + c / s.h0;
-                        const uint8_t g = U8(std::max(0, std::min(255, static_cast<int>(grey[8 * r + c]))));
-                        const uint8_t bgr[3] = {fix(y + 24 * i), fix(y + 15 * i), fix(y - 40 * i)};
-                        for (int b = 0; b < 3; ++b) expected[before.At(c, r) + b] = s.mode ? bgr[b] : g;
-                    }
-                for (const JpegPixelKernels* kernels : kKernelSets) {
-                    Canvas canvas = before;
-                    canvas.Store(kernels, s.mode, s.mode ? tagged : grey, columns, rows);
-                    ASSERT_TRUE(canvas.bytes == expected) << "mode " << s.mode << " clip " << columns << "x" << rows;
-                }
+            for (int rows = 0; rows <= s.height + 2; ++rows)
                 for (int regime = 0; regime < 16; ++regime) {
                     for (int16_t& v : planes) v = Sample(random, regime % 8 == 7 ? 1 : regime % 8);
                     // One sample out of the 16-bit colour path's range in an otherwise small MCU.
                     if (regime % 8 == 7) planes[random() % 384] = random() % 2 ? 1024 : -1025;
-                    Canvas scalar(columns, rows, regime < 8 ? 0 : 5, regime), vector = scalar;
-                    scalar.Store(&kScalarPixelKernels, s.mode, planes, columns, rows);
-                    vector.Store(&FastPixelKernels(), s.mode, planes, columns, rows);
-                    ASSERT_TRUE(scalar.bytes == vector.bytes) << "mode " << s.mode << " clip " << columns << "x" << rows
-                                                              << " regime " << regime;
+                    // Random bytes round a bottom-up area; margin 0 puts the next row right after a row's pixels.
+                    const int margin = regime < 8 ? 0 : 5, stride = 3 * columns + 2 * margin;
+                    jpegtest::Bytes canvas[2];
+                    for (int i = 0; i < stride * rows + 128; ++i) canvas[0].push_back(U8(random()));
+                    canvas[1] = canvas[0];
+                    for (int k = 0; k < 2; ++k) {
+                        uint8_t* topLeft = &canvas[k][64 + (rows - 1) * stride + margin];
+                        if (!s.mode) kKernelSets[k]->storeGreyBlock(topLeft, stride, planes, columns, rows);
+                        if (s.mode)
+                            kKernelSets[k]->storeColourMcu(topLeft, stride, planes, planes + 256, planes + 320, s.mode,
+                                                           columns, rows);
+                    }
+                    ASSERT_TRUE(canvas[0] == canvas[1]) << "mode " << s.mode << " clip " << columns << "x" << rows
+                                                        << " regime " << regime;
                 }
-            }
 }
 
 }  // namespace

@@ -83,14 +83,9 @@ TEST(BmpImage, TheHeaderDescribesOnlyBytesThatAreThereAndTheRowsFollowTheColourT
 
 TEST(BitmapFile, HeaderSizeAndOffsetLittleEndian)
 {
-    const std::pair<DibHeader, std::vector<uint8_t>> cases[] = {
-        {{40, 1, 1, 1, 24, 0, 4, 0, 0, 0, 0}, {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0}},
-        {{40, 1024, 768, 1, 24, 0, 1024 * 768 * 3, 0, 0, 0, 0}, {'B', 'M', 0x36, 0, 0x24, 0, 0, 0, 0, 0, 54, 0, 0, 0}}};
-    for (const auto& [header, bytes] : cases) {
-        std::vector<uint8_t> out(14, 0xEE);
-        FillBitmapFileHeader(out.data(), header);
-        EXPECT_EQ(out, bytes) << header.biSizeImage;
-    }
+    std::vector<uint8_t> out(14, 0xEE);
+    FillBitmapFileHeader(out.data(), {40, 1024, 768, 1, 24, 0, 1024 * 768 * 3, 0, 0, 0, 0});
+    EXPECT_EQ(out, (std::vector<uint8_t>{'B', 'M', 0x36, 0, 0x24, 0, 0, 0, 0, 0, 54, 0, 0, 0}));
 }
 
 }  // namespace
