@@ -15,6 +15,15 @@ std::vector<RecordedBox> recordedBoxes;
 int recordedAnswer = IDOK;
 std::function<void()> whileBoxIsUp;
 
+std::string BoxTexts()
+{
+    std::string texts;
+    for (const RecordedBox& box : recordedBoxes) texts += box.text + "|";
+    return texts;
+}
+
+std::string Shown(MessageId message) { return message == MSG_COUNT ? "" : MessageText(message) + std::string("|"); }
+
 static int WINAPI RecordMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
     recordedBoxes.push_back({owner, text ? text : "<null>", caption ? caption : "<null>", type});

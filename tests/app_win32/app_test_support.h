@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "resources/messages.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,6 +18,10 @@ struct RecordedBox {
     UINT type;
 };
 extern std::vector<RecordedBox> recordedBoxes;
+// The recorded boxes' texts, each followed by '|'; and what that gives after
+// exactly one message (nothing for MSG_COUNT).
+std::string BoxTexts();
+std::string Shown(MessageId message);
 // What a recorded box answers (IDOK unless a test wants a yes or a no), and
 // what runs while it is "up", so tests can act inside its modal loop.
 extern int recordedAnswer;

@@ -66,12 +66,6 @@ protected:
         trayNotify = Shell_NotifyIconA;
         ShellTest::TearDown();
     }
-    std::string BoxTexts() const
-    {
-        std::string texts;
-        for (const RecordedBox& box : recordedBoxes) texts += box.text + "|";
-        return texts;
-    }
     ScratchFolder pictures;
     HWND window = nullptr;
 };
@@ -110,7 +104,7 @@ TEST_F(ResidentTest, HiddenWindowTrayIconMenuAndTimer)
 
     // A second window cannot be made: the class is taken.
     EXPECT_EQ(CreateResidentWindow(), 1);
-    EXPECT_EQ(BoxTexts(), MessageText(MSG_MAIN_WINDOW_FAILED) + std::string("|"));
+    EXPECT_EQ(BoxTexts(), Shown(MSG_MAIN_WINDOW_FAILED));
 }
 
 TEST_F(ResidentTest, TrayNotificationsAndCommands)
@@ -160,7 +154,7 @@ TEST_F(ResidentTest, TimerTicksChangeTheWallpaperAndAFailureEndsTheProgram)
         EXPECT_FALSE(IsWindow(window));
     };
     SendMessageA(window, WM_TIMER, IDT_CHANGE, 0);
-    EXPECT_EQ(BoxTexts(), MessageText(MSG_NO_PICTURES) + std::string("|"));
+    EXPECT_EQ(BoxTexts(), Shown(MSG_NO_PICTURES));
     EXPECT_TRUE(!IsWindow(window) && QuitPosted());
     EXPECT_EQ(trayCalls.back().first, static_cast<DWORD>(NIM_DELETE));
 }

@@ -16,13 +16,6 @@
 
 namespace {
 
-std::string BoxTexts()
-{
-    std::string texts;
-    for (const RecordedBox& box : recordedBoxes)
-        texts += box.text + "|";
-    return texts;
-}
 
 TEST_F(ShellTest, CommandLineProgramPathAndShortcutPath)
 {
@@ -57,7 +50,7 @@ TEST_F(ShellTest, EachSettingsOutcomeOnEachRoad)
         appState.manualStart = r.manual;
         EXPECT_EQ(ReportSettingsOutcome(r.outcome), r.result);
         EXPECT_EQ(appState.settingsFailed, r.outcome != SETTINGS_LOADED);
-        EXPECT_EQ(BoxTexts(), r.message == MSG_COUNT ? "" : MessageText(r.message) + std::string("|"));
+        EXPECT_EQ(BoxTexts(), Shown(r.message));
         EXPECT_EQ(appState.errorCount, r.message != MSG_COUNT);  // a start-up message is the first error
     }
 }
@@ -118,7 +111,7 @@ TEST_F(ShellTest, SaveReplacesTheIniWholeOrLeavesItAsItWas)
         strcpy(dialogJob.folder, folder.path().c_str());
         dialogJob.displayMode = Stretch;
         EXPECT_EQ(SaveSettings(), i == 0 ? 0 : 1);
-        EXPECT_EQ(BoxTexts(), i == 0 ? "" : MessageText(MSG_SETTINGS_NOT_SAVED) + std::string("|"));
+        EXPECT_EQ(BoxTexts(), i == 0 ? "" : Shown(MSG_SETTINGS_NOT_SAVED));
         if (i == 0)
             EXPECT_EQ(ReadBytes(ini), "1230\r\n" + folder.path());
         else

@@ -215,7 +215,7 @@ def expect_picture_on_screen(desktop, origin, size, tolerance):
 class Scenario:
     """A scenario's folder: app/ with kestrova.exe, pictures/, and its desktop."""
 
-    def __init__(self, config, name, pictures, ini="", screen=(1024, 768), depth=24):
+    def __init__(self, config, name, pictures, ini="", screen=(1024, 768), depth=24, first_line=b"100"):
         self.config, self.folder = config, config.work / name
         shutil.rmtree(self.folder, ignore_errors=True)
         self.exe, self.pictures = self.folder / "app" / "kestrova.exe", self.folder / "pictures"
@@ -227,7 +227,7 @@ class Scenario:
                 content = (quadrant_jpeg if name.endswith(".jpg") else quadrant_bmp)(*content)
             (self.pictures / name).write_bytes(content)
         if isinstance(ini, str):  # as the program writes it: "%d%d%d\n%s" in text mode
-            ini = b"100\r\n" + windows_path(self.pictures / ini).encode("cp932")
+            ini = first_line + b"\r\n" + windows_path(self.pictures / ini).encode("cp932")
         if ini is not None:
             (self.exe.parent / "kestrova.ini").write_bytes(ini)
         self.desktop = WineDesktop(config, self.folder, *screen, depth)
@@ -335,8 +335,7 @@ WM_COMMAND, WM_TIMER = 0x111, 0x113
 def scenario_manual_start(config):
     """The dialog opens on a manual start; OK with the start-up change on saves, makes the shortcut and
     ends; the shortcut then takes the automatic road."""
-    s = Scenario(config, "manual_start", QUADRANT_BMP, ini=b"000\r\n" + windows_path(
-        config.work / "manual_start" / "pictures").encode("cp932"))
+    s = Scenario(config, "manual_start", QUADRANT_BMP, first_line=b"000")
     try:
         driver = s.driver()
         program = s.desktop.start(s.exe, cwd=s.exe.parent)
@@ -372,17 +371,21 @@ def wait_until(what, condition, timeout):
         time.sleep(0.5)
 
 
+def start_resident(s, driver):
+    """kestrova.exe auto, once its resident window is up; the process and the window's description."""
+    program = s.desktop.start(s.exe, "auto", cwd=s.exe.parent)
+    wait_until("no resident window", lambda: driver.command("window kestrova4095").startswith("found=1"), 60)
+    return program, driver.command("window kestrova4095")
+
+
 def scenario_resident(config):
     """An interval keeps the program resident: a hidden window and a tray icon, a real one-minute tick,
     the About box, a second start that opens the dialog, the stop question, and 終了 with the dialog up."""
-    s = Scenario(config, "resident", QUADRANT_BMP, ini=b"001\r\n" + windows_path(
-        config.work / "resident" / "pictures").encode("cp932"))
+    s = Scenario(config, "resident", QUADRANT_BMP, first_line=b"001")
     try:
         driver = s.driver("out", "--timeout", "300000")
         started = time.monotonic()
-        program = s.desktop.start(s.exe, "auto", cwd=s.exe.parent)
-        wait_until("no resident window", lambda: driver.command("window kestrova4095").startswith("found=1"), 60)
-        window = driver.command("window kestrova4095")
+        program, window = start_resident(s, driver)
         check(window.startswith("found=1 visible=0 caption= "), f"resident window: {window}")
         time.sleep(2)  # the tray draws its icon
         s.desktop.screenshot("tray.png")
@@ -409,12 +412,10 @@ def scenario_resident(config):
 
 def scenario_timed_failure(config):
     """A timed change that fails shows its message once, and the program ends when it is dismissed."""
-    s = Scenario(config, "timed_failure", {"readme.txt": b"no pictures\n"}, ini=b"001\r\n" + windows_path(
-        config.work / "timed_failure" / "pictures").encode("cp932"))
+    s = Scenario(config, "timed_failure", {"readme.txt": b"no pictures\n"}, first_line=b"001")
     try:
         driver = s.driver()
-        program = s.desktop.start(s.exe, "auto", cwd=s.exe.parent)
-        wait_until("no resident window", lambda: driver.command("window kestrova4095").startswith("found=1"), 60)
+        program, _ = start_resident(s, driver)
         driver.command(f"post kestrova4095 {WM_TIMER} 1 0")
         check(ended(program, PROGRAM_TIMEOUT, "kestrova.exe after the failed change") == 0, "exit code not 0")
         check(driver.command("window kestrova4095").startswith("found=0"), "the resident window is still there")
@@ -430,12 +431,11 @@ def scenario_soak(config):
     handle counts where the first ticks put them (KESTROVA_SOAK_TICKS ticks, 100 unless set)."""
     ticks = int(os.environ.get("KESTROVA_SOAK_TICKS", "100"))
     pictures = {"small.bmp": (200, 150), "large.bmp": (2048, 1536), "small.jpg": (320, 240), "large.jpg": (2400, 1800)}
-    s = Scenario(config, "soak", pictures, ini=b"001\r\n" + windows_path(config.work / "soak" / "pictures").encode())
+    s = Scenario(config, "soak", pictures, first_line=b"001")
     try:
         driver = s.driver("out", "--timeout", str(1000 * (600 + ticks)))
-        program = s.desktop.start(s.exe, "auto", cwd=s.exe.parent)
-        wait_until("no resident window", lambda: driver.command("window kestrova4095").startswith("found=1"), 60)
-        pid = driver.command("window kestrova4095").split("pid=")[1].strip()
+        program, window = start_resident(s, driver)
+        pid = window.split("pid=")[1].strip()
         unix_pid = subprocess.run(["pgrep", "-n", "-f", "kestrova.exe auto"], capture_output=True, text=True).stdout.split()
 
         def counts():
