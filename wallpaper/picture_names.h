@@ -5,8 +5,9 @@
 // The bitmap every change that needs one writes into the picture folder.
 constexpr char kOutputBitmapName[] = "kestrova.bmp";
 
-// The new bitmap while it is written, beside the old one; no picture extension.
-constexpr char kOutputBitmapPartName[] = "kestrova.bmp.new";
+// The new bitmap while it is written, beside the old one: no picture
+// extension, and no longer than the old name, so it fits wherever that does.
+constexpr char kOutputBitmapPartName[] = "kestrova.bm~";
 
 // 0 "bmp", 1 "jpg", 2 "jpeg" (ASCII case ignored) for the text after the last
 // '.'; -1 for any other extension, no '.', or nothing after it.

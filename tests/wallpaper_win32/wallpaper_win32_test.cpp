@@ -8,6 +8,7 @@
 #include "settings/wallpaper_settings.h"
 #include "wallpaper/apply_wallpaper.h"
 #include "wallpaper/change_pipeline.h"
+#include "wallpaper/picture_names.h"
 #include "wallpaper/picture_scan.h"
 #include "wallpaper/pipeline_steps.h"
 #include "wallpaper/random_change.h"
@@ -100,7 +101,7 @@ TEST_F(WallpaperTest, EveryNameTheScanHandsOnOpensAFile)
     // A folder named like a picture, and names that code page 932 cannot hold ("été", a macron).
     CreateDirectoryA(folder.Child("x.jpg").c_str(), nullptr);
     const std::wstring wideFolder(folder.path().begin(), folder.path().end());
-    for (const wchar_t* name : {L"\\\u00e9t\u00e9.bmp", L"\\\u0101.jpg", L"\\kestrova.bmp.new"})
+    for (const wchar_t* name : {L"\\\u00e9t\u00e9.bmp", L"\\\u0101.jpg", L"\\kestrova.bm~"})
         CloseHandle(CreateFileW((wideFolder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
     pictureListBox = CreateWindowA("LISTBOX", "", LBS_SORT | LBS_HASSTRINGS, 0, 0, 9, 9, 0, 0, 0, 0);
     const int count = ScanPictureFolder(pictureListBox, -1, mainJob.folder);
@@ -191,7 +192,7 @@ TEST_F(WallpaperTest, ShrinkAndWriteCleanUpAndEachFailureShowsItsMessageAndKeeps
     ASSERT_EQ(LoadPicture(&mainJob), 0);
     WriteAndApplyBitmap(&mainJob);
     EXPECT_TRUE(RemoveDirectoryA(kestrova.c_str())) << "nothing was written inside it";
-    EXPECT_EQ(ReadBytes(kestrova + ".new"), "<missing>") << "a failed write leaves no part file";
+    EXPECT_EQ(ReadBytes(folder.Child(kOutputBitmapPartName)), "<missing>") << "a failed write leaves no part file";
     const std::string notCreated = MessageText(MSG_TEMP_NOT_CREATED), writeFailed = MessageText(MSG_TEMP_WRITE_FAILED);
     EXPECT_EQ(messages, (std::vector<std::string>{"画像の縮小に失敗しました (1)", "画像の縮小に失敗しました (2)", notCreated,
                                                   notCreated, writeFailed, notCreated, notCreated}));
@@ -261,6 +262,17 @@ TEST_F(WallpaperTest, ApplyGoesToActiveDesktopWhenOnElseToTheRegistry)
     CoRevokeClassObject(cookie);
     CoUninitialize();
     EXPECT_EQ(fake.references, 0);  // every reference released
+}
+
+TEST_F(WallpaperTest, AKestrovaBmpAtTheLongestPathIsWrittenToo)
+{
+    const std::string deep = folder.Child(std::string(246 - folder.path().size() - 1, 'd').c_str());
+    CreateDirectoryA(deep.c_str(), nullptr);
+    strcpy(mainJob.folder, deep.c_str());  // with "\\kestrova.bmp": 259 bytes, as long as a path gets
+    UsePicture("big.bmp", SolidBmp(GetSystemMetrics(SM_CXSCREEN) + 1, GetSystemMetrics(SM_CYSCREEN) + 1));
+    ChangeWallpaper(&mainJob);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(ReadBytes(deep + "\\kestrova.bmp").substr(0, 2), "BM");
 }
 
 }  // namespace
