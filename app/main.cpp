@@ -3,11 +3,11 @@
 // resident window's message loop.
 #include <windows.h>
 
-#include "app/app_state.h"
+#include "base/app_state.h"
 #include "app/resident_window.h"
 #include "app/startup.h"
 #include "settings/settings_dialog.h"
-#include "settings/wallpaper_settings.h"
+#include "base/wallpaper_settings.h"
 #include "wallpaper/change_pipeline.h"
 #include "wallpaper/random_change.h"
 

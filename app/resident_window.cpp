@@ -4,11 +4,11 @@
 
 #include <cstring>
 
-#include "app/alert_user.h"
-#include "app/app_state.h"
-#include "resources/messages.h"
+#include "base/alert_user.h"
+#include "base/app_state.h"
+#include "base/messages.h"
 #include "settings/settings_dialog.h"
-#include "settings/wallpaper_settings.h"
+#include "base/wallpaper_settings.h"
 #include "wallpaper/random_change.h"
 
 HMENU trayMenu;

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <ctime>
 
-#include "app/alert_user.h"
-#include "app/app_state.h"
+#include "base/alert_user.h"
+#include "base/app_state.h"
 #include "app/resident_window.h"
-#include "resources/messages.h"
+#include "base/messages.h"
 #include "settings/settings_file.h"
 #include "settings/settings_format.h"
 

@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "jpeg/jpeg_decoder.h"
-#include "wallpaper/dib_image.h"
+#include "base/dib_image.h"
 
 extern char** environ;
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "jpeg/jpeg_decoder.h"
-#include "wallpaper/dib_image.h"
+#include "base/dib_image.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "jpeg/jpeg_internal.h"
-#include "wallpaper/dib_image.h"
+#include "base/dib_image.h"
 
 namespace {
 

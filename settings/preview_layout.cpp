@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "settings/wallpaper_settings.h"
+#include "base/wallpaper_settings.h"
 
 namespace {
 

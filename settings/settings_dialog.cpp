@@ -9,15 +9,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/alert_user.h"
-#include "app/app_state.h"
+#include "base/alert_user.h"
+#include "base/app_state.h"
 #include "resources/dialog_ids.h"
-#include "resources/messages.h"
+#include "base/messages.h"
 #include "settings/preview_pane.h"
 #include "settings/settings_file.h"
 #include "settings/settings_format.h"
 #include "settings/startup_shortcut.h"
-#include "settings/wallpaper_settings.h"
+#include "base/wallpaper_settings.h"
 #include "wallpaper/change_pipeline.h"
 #include "wallpaper/picture_names.h"
 #include "wallpaper/picture_scan.h"

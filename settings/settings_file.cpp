@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/alert_user.h"
-#include "app/app_state.h"
-#include "resources/messages.h"
+#include "base/alert_user.h"
+#include "base/app_state.h"
+#include "base/messages.h"
 #include "settings/settings_format.h"
-#include "settings/wallpaper_settings.h"
+#include "base/wallpaper_settings.h"
 #include "wallpaper/wallpaper_job.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "settings/wallpaper_settings.h"
+#include "base/wallpaper_settings.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "app/app_state.h"
+#include "base/app_state.h"
 #include "settings/settings_format.h"
 
 namespace {

@@ -18,8 +18,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/alert_user.h"
-#include "app/app_state.h"
+#include "base/alert_user.h"
+#include "base/app_state.h"
 #include "jpeg/jpeg_decoder.h"
 #include "wallpaper/apply_wallpaper.h"
 #include "wallpaper/change_pipeline.h"

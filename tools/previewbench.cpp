@@ -10,8 +10,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/alert_user.h"
-#include "app/app_state.h"
+#include "base/alert_user.h"
+#include "base/app_state.h"
 #include "settings/preview_pane.h"
 #include "wallpaper/change_pipeline.h"
 #include "wallpaper/picture_scan.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "settings/wallpaper_settings.h"
+#include "base/wallpaper_settings.h"
 
 namespace active_desktop {
 

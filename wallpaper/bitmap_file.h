@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "wallpaper/dib_image.h"
+#include "base/dib_image.h"
 
 constexpr uint32_t kBitmapFileHeaderSize = 14;
 

@@ -2,8 +2,8 @@
 // kestrova.bmp unless a .bmp can be shown from its own file, and apply.
 #include "wallpaper/change_pipeline.h"
 
-#include "app/alert_user.h"
-#include "resources/messages.h"
+#include "base/alert_user.h"
+#include "base/messages.h"
 #include "wallpaper/apply_wallpaper.h"
 #include "wallpaper/picture_names.h"
 #include "wallpaper/picture_scan.h"

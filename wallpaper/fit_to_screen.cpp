@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "settings/wallpaper_settings.h"
+#include "base/wallpaper_settings.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // decoder, then accepted as the job's picture and fitted to the screen.
 #include <cstdio>
 
-#include "app/alert_user.h"
+#include "base/alert_user.h"
 #include "jpeg/decode_jpeg_file.h"
-#include "resources/messages.h"
+#include "base/messages.h"
 #include "wallpaper/bitmap_file.h"
 #include "wallpaper/change_pipeline.h"
 #include "wallpaper/fit_to_screen.h"

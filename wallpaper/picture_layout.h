@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "wallpaper/dib_image.h"
+#include "base/dib_image.h"
 #include "wallpaper/wallpaper_job.h"
 
 // The shortest DibImage the BMP reader takes (the file less its 14-byte

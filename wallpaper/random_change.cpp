@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "app/alert_user.h"
-#include "resources/messages.h"
+#include "base/alert_user.h"
+#include "base/messages.h"
 #include "wallpaper/change_pipeline.h"
 #include "wallpaper/picture_scan.h"
 

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/alert_user.h"
-#include "app/app_state.h"
-#include "resources/messages.h"
+#include "base/alert_user.h"
+#include "base/app_state.h"
+#include "base/messages.h"
 #include "wallpaper/picture_layout.h"
 #include "wallpaper/pipeline_steps.h"
 

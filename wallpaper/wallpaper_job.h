@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "wallpaper/dib_image.h"
+#include "base/dib_image.h"
 
 constexpr int kPathBufferSize = 260;
 

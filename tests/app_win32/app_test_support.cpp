@@ -5,10 +5,10 @@
 #include <iterator>
 #include <utility>
 
-#include "app/alert_user.h"
-#include "app/app_state.h"
+#include "base/alert_user.h"
+#include "base/app_state.h"
 #include "settings/settings_dialog.h"
-#include "settings/wallpaper_settings.h"
+#include "base/wallpaper_settings.h"
 #include "wallpaper/wallpaper_job.h"
 
 std::vector<RecordedBox> recordedBoxes;

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "resources/messages.h"
+#include "base/messages.h"
 
 #include <functional>
 #include <string>

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
+#include "base/app_state.h"
 #include "app_test_support.h"
 #include "jpeg/jpeg_decoder.h"
-#include "resources/messages.h"
+#include "base/messages.h"
 #include "settings/preview_pane.h"
-#include "settings/wallpaper_settings.h"
+#include "base/wallpaper_settings.h"
 #include "wallpaper/change_pipeline.h"
 #include "wallpaper/picture_scan.h"
 #include "wallpaper/pipeline_steps.h"

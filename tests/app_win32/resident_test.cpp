@@ -4,11 +4,11 @@
 
 #include <cstring>
 
-#include "app/alert_user.h"
-#include "app/app_state.h"
+#include "base/alert_user.h"
+#include "base/app_state.h"
 #include "app/resident_window.h"
-#include "resources/messages.h"
-#include "settings/wallpaper_settings.h"
+#include "base/messages.h"
+#include "base/wallpaper_settings.h"
 #include "wallpaper/change_pipeline.h"
 #include "wallpaper/wallpaper_job.h"
 

@@ -6,13 +6,13 @@
 
 #include <cstring>
 
-#include "app/app_state.h"
+#include "base/app_state.h"
 #include "resources/dialog_ids.h"
-#include "resources/messages.h"
+#include "base/messages.h"
 #include "settings/preview_pane.h"
 #include "settings/settings_format.h"
 #include "settings/settings_dialog.h"
-#include "settings/wallpaper_settings.h"
+#include "base/wallpaper_settings.h"
 #include "wallpaper/change_pipeline.h"
 #include "wallpaper/wallpaper_job.h"
 

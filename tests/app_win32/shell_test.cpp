@@ -5,13 +5,13 @@
 #include <cstring>
 #include <utility>
 
-#include "app/alert_user.h"
-#include "app/app_state.h"
+#include "base/alert_user.h"
+#include "base/app_state.h"
 #include "app/startup.h"
-#include "resources/messages.h"
+#include "base/messages.h"
 #include "settings/settings_file.h"
 #include "settings/settings_format.h"
-#include "settings/wallpaper_settings.h"
+#include "base/wallpaper_settings.h"
 #include "wallpaper/wallpaper_job.h"
 
 namespace {

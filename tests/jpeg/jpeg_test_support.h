@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "jpeg/jpeg_internal.h"
-#include "wallpaper/dib_image.h"
+#include "base/dib_image.h"
 
 namespace jpegtest {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "settings/preview_layout.h"
-#include "settings/wallpaper_settings.h"
+#include "base/wallpaper_settings.h"
 #include "wallpaper/fit_to_screen.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "settings/settings_format.h"
-#include "settings/wallpaper_settings.h"
+#include "base/wallpaper_settings.h"
 
 namespace {
 

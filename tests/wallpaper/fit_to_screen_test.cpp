@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "settings/wallpaper_settings.h"
+#include "base/wallpaper_settings.h"
 #include "wallpaper/fit_to_screen.h"
 
 namespace {

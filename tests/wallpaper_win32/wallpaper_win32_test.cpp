@@ -1,11 +1,11 @@
 #include <set>
 
-#include "app/alert_user.h"
-#include "app/app_state.h"
+#include "base/alert_user.h"
+#include "base/app_state.h"
 #include "app_test_support.h"
 #include "jpeg/jpeg_decoder.h"
-#include "resources/messages.h"
-#include "settings/wallpaper_settings.h"
+#include "base/messages.h"
+#include "base/wallpaper_settings.h"
 #include "wallpaper/apply_wallpaper.h"
 #include "wallpaper/change_pipeline.h"
 #include "wallpaper/picture_names.h"

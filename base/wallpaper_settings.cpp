@@ -1,5 +1,5 @@
 // The two settings that live outside mainJob, and the display-mode table.
-#include "settings/wallpaper_settings.h"
+#include "base/wallpaper_settings.h"
 
 int32_t changeAtStart;
 uint32_t intervalMinutes;

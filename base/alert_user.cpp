@@ -1,7 +1,7 @@
-#include "app/alert_user.h"
+#include "base/alert_user.h"
 
-#include "app/app_state.h"
-#include "resources/messages.h"
+#include "base/app_state.h"
+#include "base/messages.h"
 
 int (WINAPI* alertMessageBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT type) = MessageBoxA;
 

@@ -1,6 +1,6 @@
 // The program's fixed texts. Written here in UTF-8; the Win32 builds store
 // them as code page 932 bytes, the bytes the ANSI message box expects.
-#include "resources/messages.h"
+#include "base/messages.h"
 
 namespace {
 
