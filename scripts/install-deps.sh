@@ -12,9 +12,9 @@ packages=(
   clang libclang-rt-14-dev
   # Windows builds (64-bit for the tests under Wine, 32-bit ships)
   mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686
-  # running the Windows builds on a virtual X server: 64-bit Wine, and the
-  # 32-bit loader so the shipping exe runs too (needs the i386 architecture)
-  wine wine64 wine32:i386 xvfb xauth x11-utils
+  # running the Windows builds: 64-bit Wine on a virtual X server (the 32-bit
+  # loader joins below where the kernel runs 32-bit code)
+  wine wine64 xvfb xauth x11-utils
   # the X extensions Wine's display driver loads at run time (recommends, which are not installed)
   libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1
   # Japanese glyphs under Wine: IPA P Gothic and IPA Gothic, metric twins of the
@@ -35,13 +35,22 @@ locale_present() {
   locale -a 2>/dev/null | grep -qiE '^ja_JP\.utf-?8$'
 }
 
-# wine32 comes from the i386 side of the archive.
+# The shipping exe is 32-bit: Wine runs it with wine32, from the i386 side
+# of the archive. Where the kernel runs no 32-bit code, wine32 would break
+# every Wine call, 64-bit ones too, so it is left out there.
+runs_i386=0
+"$(dirname "${BASH_SOURCE[0]}")/runs-i386.sh" && runs_i386=1
 i386_enabled() {
   dpkg --print-foreign-architectures 2>/dev/null | grep -qx i386
 }
 
 missing=()
-i386_enabled || missing+=(i386-architecture)
+if [ $runs_i386 = 1 ]; then
+  packages+=(wine32:i386)
+  i386_enabled || missing+=(i386-architecture)
+elif dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'ok installed'; then
+  echo "install-deps: wine32 is installed but this kernel runs no 32-bit code; every wine call will fail (apt-get remove wine32:i386)" >&2
+fi
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
     missing+=("$package")
@@ -65,7 +74,7 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 if [ ${#missing[@]} -gt 0 ]; then
   echo "install-deps: installing ${missing[*]}"
-  i386_enabled || "${as_root[@]}" dpkg --add-architecture i386
+  [ $runs_i386 = 0 ] || i386_enabled || "${as_root[@]}" dpkg --add-architecture i386
   "${as_root[@]}" apt-get update
   # No recommends: they pull in a desktop's worth of packages.
   "${as_root[@]}" apt-get install -y --no-install-recommends "${packages[@]}"
