@@ -88,10 +88,13 @@ void ShowAboutBox(HWND window)
 // a dialog that left no interval ends the program.
 void OpenSettingsFromTray(HWND window)
 {
-    if (appState.uiFlags & (AboutOpen | DialogOpen))
+    // Over an error's box the dialog would find the failed change still busy.
+    if (appState.uiFlags & (AboutOpen | DialogOpen | ErrorBoxOpen))
         return;
     KillTimer(window, IDT_CHANGE);
     RunSettingsDialog(window);
+    if (!IsWindow(window))
+        return;  // 終了 was chosen from the tray while the dialog was up
     if (intervalMinutes != 0)
         StartTimer(window);
     else

@@ -12,9 +12,13 @@ void AlertUser(const char* text)
     // Outside the dialog only the first message is shown; every later one
     // just ends the resident program.
     if (dialogOpen || appState.errorCount == 0) {
-        if (!dialogOpen)
+        if (!dialogOpen) {
             appState.errorCount = 1;
+            appState.uiFlags |= ErrorBoxOpen;
+        }
         alertMessageBox(appState.messageOwner, text, MessageText(MSG_TITLE), MB_OK);
+        if (!dialogOpen)
+            appState.uiFlags &= ~ErrorBoxOpen;
         // A warning inside the dialog, with no earlier error: the dialog stays.
         if (appState.errorCount == 0)
             return;

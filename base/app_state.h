@@ -7,6 +7,7 @@
 enum UiFlag : unsigned {
     AboutOpen = 1,
     DialogOpen = 2,
+    ErrorBoxOpen = 4,  // AlertUser's box outside the dialog: the program ends after it
 };
 
 struct AppState {

@@ -121,7 +121,10 @@ void OpenHelp(HWND dialog)
     if (snprintf(tempPath, sizeof tempPath, "%.*sReadMe.htm", folderLength, appState.programPath) >=
         static_cast<int>(sizeof tempPath))
         return;  // the name does not fit beside a folder this long
+    // The handler of .htm files may be a COM object.
+    const HRESULT started = CoInitialize(nullptr);
     ShellExecuteA(dialog, "open", tempPath, nullptr, nullptr, SW_SHOW);
+    if (SUCCEEDED(started)) CoUninitialize();
 }
 
 void OnBrowse(HWND dialog)
@@ -314,6 +317,8 @@ int BrowseForFolder(HWND owner, const char* initialFolder, char* path, int, cons
     browse.lpfn = BrowseCallback;
     browse.lParam = reinterpret_cast<LPARAM>(initialFolder);
     int result = 2;
+    // The folder browser is built on COM and needs it started in this thread.
+    const HRESULT started = CoInitialize(nullptr);
     LPITEMIDLIST items = SHBrowseForFolderA(&browse);
     if (items != nullptr) {
         char chosen[MAX_PATH] = "";
@@ -325,5 +330,6 @@ int BrowseForFolder(HWND owner, const char* initialFolder, char* path, int, cons
         shellMalloc->Free(items);
     }
     shellMalloc->Release();
+    if (SUCCEEDED(started)) CoUninitialize();
     return result;
 }

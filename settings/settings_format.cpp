@@ -67,8 +67,9 @@ unusable:
 uint32_t ParseDialogMinutes(const char* text)
 {
     uint32_t value = 0;
+    while (*text == ' ' || *text == '\t') text++;  // a pasted value may start with blanks
     for (; *text; text++) {
-        if (*text < '0' || *text > '9') return 0;  // "1a", " 1", "-1": not a number of minutes
+        if (*text < '0' || *text > '9') return 0;  // "1a", "1 ", "-1": not a number of minutes
         if (value <= 1000) value = value * 10 + static_cast<uint32_t>(*text - '0');  // saturates above 999
     }
     return value;

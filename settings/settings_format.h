@@ -33,8 +33,9 @@ int WriteSettings(FILE* file, int32_t atStart, int32_t displayMode, uint32_t min
 // after blanks and one optional sign; anything that is not 0 to 999 is 60.
 uint32_t ParseIntervalMinutes(const char* text);
 
-// The dialog's minutes as a whole unsigned decimal number: the value, or 0
-// for an empty text or one with anything but digits (0 is refused as well).
+// The dialog's minutes as a whole unsigned decimal number after any leading
+// blanks: the value, or 0 for an empty text or one with anything else but
+// digits (0 is refused as well).
 uint32_t ParseDialogMinutes(const char* text);
 
 // Writes three letters and a terminator over the last three characters of a

@@ -159,6 +159,24 @@ TEST_F(ResidentTest, TimerTicksChangeTheWallpaperAndAFailureEndsTheProgram)
     EXPECT_EQ(trayCalls.back().first, static_cast<DWORD>(NIM_DELETE));
 }
 
+TEST_F(ResidentTest, NoSettingsWhileAFailedTicksMessageIsUp)
+{
+    // The box's modal loop would open the dialog over it, with the change still busy.
+    WriteBytes(pictures.Child("bad.jpg"), "not a picture");
+    static bool dialogOpened;  // static: the script outlives the test when no dialog comes
+    dialogOpened = false;
+    PostDialogScript([](HWND dialog) { dialogOpened = true; Click(dialog, IDCANCEL); });
+    whileBoxIsUp = [this] {
+        SendMessageA(window, WM_COMMAND, IDM_SETTINGS, 0);
+        SendMessageA(window, WM_USER, 0, WM_LBUTTONDBLCLK);
+        PumpMessages();
+    };
+    SendMessageA(window, WM_TIMER, IDT_CHANGE, 0);
+    EXPECT_FALSE(dialogOpened);
+    EXPECT_EQ(BoxTexts(), Shown(MSG_PICTURE_INVALID));
+    EXPECT_TRUE(!IsWindow(window) && QuitPosted());
+}
+
 TEST_F(ResidentTest, AfterAStartUpMessageAFailedTickOnlyEndsTheProgram)
 {
     appState.errorCount = 1;

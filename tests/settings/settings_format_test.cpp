@@ -81,7 +81,8 @@ TEST(SettingsText, WriterReportsAFullDiskAndTheIniNameIsMadeInPlace)
 TEST(SettingsText, DialogMinutesAreAWholeNumberOrRefused)
 {
     const std::pair<const char*, uint32_t> rows[] = {
-        {"1", 1}, {"999", 999}, {"030", 30}, {"", 0}, {"0", 0}, {"1a", 0}, {" 1", 0}, {"-1", 0}, {"+1", 0},
+        {"1", 1}, {"999", 999}, {"030", 30}, {"", 0}, {"0", 0}, {"1a", 0}, {"1 ", 0}, {"-1", 0}, {"+1", 0},
+        {" 15", 15}, {"\t 7", 7}, {" ", 0}, {" -1", 0},  // leading blanks skipped, as Windows does
         {"1000", 1000}, {"99999999999", 1000}};  // above 999 stays above it, whatever its length
     for (const auto& [text, minutes] : rows) EXPECT_EQ(std::min(ParseDialogMinutes(text), 1000u), minutes) << text;
 }
