@@ -22,7 +22,7 @@ export KESTROVA_WINE_TEMPLATE=$build/wine-template
 
 echo "=== building kestrova.exe (win64)"
 mkdir -p "$build"
-cmake --preset win64 -B "$build/win64" >"$build/win64.configure.log" 2>&1 || {
+"$root/scripts/configure.sh" win64 "$build/win64" >"$build/win64.configure.log" 2>&1 || {
   cat "$build/win64.configure.log" >&2; exit 1; }
 cmake --build "$build/win64" -j "$jobs" --target kestrova e2e_driver
 

@@ -122,22 +122,30 @@ prepare_template() {
   flock 9
   local made=
   if [ -f "$template/$marker" ]; then read -r made _ <"$template/$marker" || true; fi
-  if [ "$1" = build ] || [ "$made" != "$template_version" ]; then
+  # A prefix booted before wine32 was installed has no 32-bit system folder,
+  # and then no program starts in it, 64-bit ones included.
+  local lacks_wow64=0
+  if [ -x /usr/lib/wine/wine ] && [ ! -f "$template/drive_c/windows/syswow64/kernel32.dll" ]; then
+    lacks_wow64=1
+  fi
+  if [ "$1" = build ] || [ "$made" != "$template_version" ] || [ $lacks_wow64 = 1 ]; then
     build_template
   fi
   exec 9>&-
 }
 
-# The DLL folder (nine tenths of the prefix) is never written while programs
-# run, so the copy shares it through hard links; everything else (registry,
-# profile, temp) is copied.
+# The DLL folders (nine tenths of the prefix) are never written while
+# programs run, so the copy shares them through hard links; everything else
+# (registry, profile, temp) is copied.
 copy_template() {
   local dest=$1
-  local dlls=drive_c/windows/system32
+  local dlls=(drive_c/windows/system32 drive_c/windows/syswow64) folder
   rm -rf "$dest"
   mkdir -p "$dest"
-  tar -C "$template" --exclude="./$dlls" -cf - . | tar -C "$dest" -xf -
-  cp -al "$template/$dlls" "$dest/$dlls"
+  tar -C "$template" "${dlls[@]/#/--exclude=./}" -cf - . | tar -C "$dest" -xf -
+  for folder in "${dlls[@]}"; do
+    [ -d "$template/$folder" ] && cp -al "$template/$folder" "$dest/$folder"
+  done
   if [ -n "$desktop" ]; then
     sed -i -E "/^\[Software\\\\\\\\Wine\\\\\\\\Explorer\\\\\\\\Desktops\]/,/^$/ s/^\"shell\"=.*/\"shell\"=\"$desktop\"/" \
       "$dest/user.reg"
