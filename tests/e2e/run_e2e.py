@@ -124,7 +124,7 @@ class Scenario:
                        check=False, stderr=subprocess.DEVNULL)
 
     def driver(self, name="out", *options):
-        return Driver(self, name, "--timeout", str(1000 * (PROGRAM_TIMEOUT + 240)), *options)
+        return Driver(self, name, *options)
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL, check=False)
@@ -152,14 +152,11 @@ class Driver:
         return [p.read_bytes().decode("cp932", errors="replace") for p in
                 sorted(self.out.glob("box-*.txt"), key=lambda p: int(p.stem[4:]))]
 
-    def wait(self, timeout=30):
-        """The driver's end: the texts of the boxes it saw."""
-        ended(self.process, timeout, "the test driver")
-        return self.boxes()
-
     def stop(self):
+        """The driver's end: the texts of the boxes it saw."""
         (self.out / "stop").write_text("stop\n")
-        return self.wait()
+        ended(self.process, 30, "the test driver")
+        return self.boxes()
 
     def command(self, text, timeout=30):
         """One command carried out by the driver (see e2e_driver.cpp); its output."""
@@ -227,15 +224,16 @@ def scenario_display_16bit(config):
 
 
 def scenario_second_start(config):
-    """Without kestrova.ini beside it the first copy shows its message; a second start meanwhile ends at once,
-    with 0 and no box of its own (one would stay up, as the driver keeps boxes, and the start would not end)."""
+    """Without kestrova.ini beside it the first copy shows its message; a second start meanwhile ends at once
+    with no box of its own (the driver keeps boxes up, so one would keep that start from ending); both copies
+    end with 0."""
     s = Scenario(config, "second_start", {}, ini=None)
     try:
-        waiter = s.driver("out-first", "--until", "1", "--keep")
+        keeper = s.driver("out-first", "--keep")
         first = s.start(s.exe, "auto")
-        expect_boxes(waiter.wait(PROGRAM_TIMEOUT + 90), "設定ファイル(kestrova.ini)が見つかりません")
-        check(first.poll() is None, "the first copy ended although its box is up")
+        wait_until("no box from the first copy", keeper.boxes, PROGRAM_TIMEOUT)
         check(s.run("auto") == 0, "the second copy's exit code is not 0")
+        expect_boxes(keeper.stop(), "設定ファイル(kestrova.ini)が見つかりません")
         closer = s.driver("out-close")
         check(ended(first, PROGRAM_TIMEOUT, "the first copy") == 0, "the first copy's exit code is not 0")
         closer.stop()
@@ -253,6 +251,7 @@ def scenario_manual_start(config):
         program = s.start(s.exe)
         wait_until("the dialog did not open with its picture",
                    lambda: (driver.dialog() or {}).get(IDC_PICTURE_SIZE) == "200 x 150", 60)
+        check(driver.dialog()["owner"] == "owner=none", "the manual start's dialog has an owner")
         s.screenshot("dialog.png")
         for ident in (IDC_NOW, IDC_CHANGE_AT_START, IDOK):  # posted, so taken in this order
             driver.command(f"click {ident}")
