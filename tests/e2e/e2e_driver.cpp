@@ -11,7 +11,7 @@
 //                       settings dialog, "ID TEXT"; "none" when no dialog is up
 //   click ID            BM_CLICK posted to the dialog's control ID
 //   post CLASS MSG W L  PostMessage to the top-level window of that class
-//   window CLASS        "found=0|1"
+//   window CLASS [TITLE] "found=0|1" for a top-level window of that class (and title)
 //   desktop             the wallpaper's values under HKCU\Control Panel\Desktop, "name=value" lines
 //   ticks CLASS N       sends N WM_TIMER (id 1) to that window, each after the
 //                       last was handled; "sent=K"
@@ -132,7 +132,9 @@ struct Output {
 
 void DumpDialog(Output& out) {
     HWND dialog = FindSettingsDialog();
-    if (!dialog) return out.Add(L"none\n");
+    // Answered once the program is back in its message loop, so what it was doing has been done.
+    if (dialog) SendMessageW(dialog, WM_NULL, 0, 0);
+    if (!dialog || !IsWindowVisible(dialog)) return out.Add(L"none\n");
     HWND owner = GetWindow(dialog, GW_OWNER);
     wchar_t ownerClass[32] = L"";
     if (owner) GetClassNameW(owner, ownerClass, 32);
@@ -168,8 +170,12 @@ void Carry(wchar_t* command, Output& out) {
         return out.Add(L"%d\n", control && PostMessageW(control, BM_CLICK, 0, 0) ? 1 : 0);
     }
     const wchar_t* cls = wcstok_s(nullptr, L" \r\n", &rest);
-    HWND window = cls ? FindWindowW(cls, nullptr) : nullptr;
-    if (wcscmp(verb, L"window") == 0) return out.Add(L"found=%d\n", window ? 1 : 0);
+    if (!cls) return out.Add(L"no class\n");
+    if (wcscmp(verb, L"window") == 0) {
+        rest[wcscspn(rest, L"\r\n")] = L'\0';
+        return out.Add(L"found=%d\n", FindWindowW(cls, *rest ? rest : nullptr) ? 1 : 0);
+    }
+    HWND window = FindWindowW(cls, nullptr);
     if (wcscmp(verb, L"post") == 0) {
         unsigned long message = wcstoul(rest, &rest, 10), w = wcstoul(rest, &rest, 10);
         long l = wcstol(rest, &rest, 10);

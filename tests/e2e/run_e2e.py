@@ -126,7 +126,10 @@ class Scenario:
     def driver(self, name="out", *options):
         return Driver(self, name, *options)
 
-    def close(self):
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *failure):
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL, check=False)
         subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL, check=False, timeout=60)
         if self.xvfb and self.xvfb.poll() is None:
@@ -140,8 +143,7 @@ class Driver:
 
     def __init__(self, scenario, name, *options):
         self.out, self.commands = scenario.folder / name, 0
-        shutil.rmtree(self.out, ignore_errors=True)
-        self.out.mkdir(parents=True)
+        self.out.mkdir()
         self.process = scenario.start(scenario.config.driver, windows_path(self.out), *options)
         wait_until("the test driver did not reach the desktop",
                    lambda: (self.out / "ready").exists() or self.process.poll() is not None, 90)
@@ -191,8 +193,7 @@ def scenario_auto_jpeg(config):
     if not Path(config.jpeg2bmp or "-").is_file():
         print(f"SKIPPED auto_jpeg: the native jpeg2bmp is not built ({config.jpeg2bmp or 'no path'})")
         return "skipped"
-    s = Scenario(config, "auto_jpeg", {"写真表/quadrants.jpg": (192, 144)}, ini="写真表", screen=(800, 600))
-    try:
+    with Scenario(config, "auto_jpeg", {"写真表/quadrants.jpg": (192, 144)}, ini="写真表", screen=(800, 600)) as s:
         driver = s.driver()
         check(s.run("auto") == 0, "exit code not 0")
         reference = s.folder / "reference.bmp"
@@ -206,29 +207,21 @@ def scenario_auto_jpeg(config):
         check(driver.desktop() == values, f"desktop values {driver.desktop()}, expected {values}")
         s.screenshot("desktop.png")
         expect_boxes(driver.stop())
-        return "passed"
-    finally:
-        s.close()
 
 
 def scenario_display_16bit(config):
     """On a 16-bit display the automatic start is refused with its message, the exit code still 0."""
-    s = Scenario(config, "display_16bit", {}, depth=16)
-    try:
+    with Scenario(config, "display_16bit", {}, depth=16) as s:
         driver = s.driver()
         check(s.run("auto") == 0, "exit code not 0")
         expect_boxes(driver.stop(), "24bit以上のカラーモードでご使用ください")
-        return "passed"
-    finally:
-        s.close()
 
 
 def scenario_second_start(config):
     """Without kestrova.ini beside it the first copy shows its message; a second start meanwhile ends at once
     with no box of its own (the driver keeps boxes up, so one would keep that start from ending); both copies
     end with 0."""
-    s = Scenario(config, "second_start", {}, ini=None)
-    try:
+    with Scenario(config, "second_start", {}, ini=None) as s:
         keeper = s.driver("out-first", "--keep")
         first = s.start(s.exe, "auto")
         wait_until("no box from the first copy", keeper.boxes, PROGRAM_TIMEOUT)
@@ -237,16 +230,12 @@ def scenario_second_start(config):
         closer = s.driver("out-close")
         check(ended(first, PROGRAM_TIMEOUT, "the first copy") == 0, "the first copy's exit code is not 0")
         closer.stop()
-        return "passed"
-    finally:
-        s.close()
 
 
 def scenario_manual_start(config):
     """A manual start's dialog, OK with the start-up change on: the shortcut in the real Startup folder, and its
     own run takes the automatic road with the kestrova.ini the dialog wrote beside the exe."""
-    s = Scenario(config, "manual_start", {"quadrants.bmp": (200, 150)}, first_line=b"000")
-    try:
+    with Scenario(config, "manual_start", {"quadrants.bmp": (200, 150)}, first_line=b"000") as s:
         driver = s.driver()
         program = s.start(s.exe)
         wait_until("the dialog did not open with its picture",
@@ -263,9 +252,6 @@ def scenario_manual_start(config):
         wait_until("the shortcut's run did not change the wallpaper", lambda: driver.desktop().get("Wallpaper") ==
                    windows_path(s.pictures / "quadrants.bmp"), PROGRAM_TIMEOUT)
         expect_boxes(driver.stop())
-        return "passed"
-    finally:
-        s.close()
 
 
 def scenario_resident(config):
@@ -273,8 +259,7 @@ def scenario_resident(config):
     ticks over small and large BMP and JPEG pictures; a second start opens its dialog, which stays when the
     stop question is answered no; 終了 with the dialog up ends the program with 0."""
     pictures = {"small.bmp": (200, 150), "large.bmp": (2048, 1536), "small.jpg": (320, 240), "large.jpg": (2400, 1800)}
-    s = Scenario(config, "resident", pictures, first_line=b"001")
-    try:
+    with Scenario(config, "resident", pictures, first_line=b"001") as s:
         driver = s.driver()
         started = time.monotonic()
         program = s.start(s.exe, "auto")
@@ -285,17 +270,16 @@ def scenario_resident(config):
         check(driver.command(f"ticks kestrova4095 {ticks}", 60 + 10 * ticks) == f"sent={ticks}\n",
               "the program stopped taking ticks")
         check(s.run() == 0, "the second start's exit code is not 0")
-        wait_until("no dialog from the second start", lambda: driver.dialog(), 30)
+        wait_until("no dialog from the second start", driver.dialog, 30)
         check(driver.dialog()["owner"] == "owner=resident", "the dialog is not the resident copy's")
         driver.command(f"click {IDCANCEL}")
-        wait_until("no stop question", lambda: driver.boxes(), 30)
+        wait_until("no stop question", driver.boxes, 30)
+        wait_until("the stop question was not answered",
+                   lambda: driver.command("window #32770 ミルフォス") == "found=0\n", 30)
         check(driver.dialog() is not None, "the dialog closed although the answer was no")
         driver.command(f"post kestrova4095 {WM_COMMAND} {IDM_EXIT} 0")
         check(ended(program, PROGRAM_TIMEOUT, "kestrova.exe after 終了") == 0, "exit code not 0")
         check(len(driver.stop()) == 1, "a box besides the stop question")
-        return "passed"
-    finally:
-        s.close()
 
 
 SCENARIOS = {
@@ -327,7 +311,7 @@ def main():
     for name in config.scenarios or list(SCENARIOS):
         started = time.monotonic()
         try:
-            outcomes[name] = SCENARIOS[name](config)
+            outcomes[name] = SCENARIOS[name](config) or "passed"
         except (ScenarioFailed, OSError, subprocess.SubprocessError) as failure:
             outcomes[name] = "FAILED"
             print(f"  {failure}")
