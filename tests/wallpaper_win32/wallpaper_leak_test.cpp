@@ -148,6 +148,7 @@ TEST_F(LeakTest, WholeCyclesOfChangesLeaveNothingBehind)
     WriteBytes(folder.Child("large.bmp"), SolidBmp(2 * width, 2 * height));
     WriteBytes(folder.Child("broken.jpg"), std::string("\xFF\xD8 not a picture", 16));
     WriteBytes(folder.Child("small.jpg"), ReadBytes(KESTROVA_SOURCE_DIR "/tests/jpeg/data/h2v2-133x109-rst2b-noise.jpg"));
+    // One flat colour, by cjpeg -sample 2x2: larger than the screen both ways, yet small to keep.
     WriteBytes(folder.Child("large.jpg"), ReadBytes(KESTROVA_SOURCE_DIR "/tests/wallpaper_win32/data/large-2400x1800.jpg"));
     // In this order, each its own way: shown from its file, refused, shrunk, written, shrunk and written.
     struct Pick { const char* name; std::string path, wallpaper; unsigned seed; } picks[] = {
@@ -177,7 +178,8 @@ TEST_F(LeakTest, WholeCyclesOfChangesLeaveNothingBehind)
         recordedBoxes.clear();
         after[cycle] = Measure();
     }
-    // The first cycle fills what stays (the screen's DC, caches); from the second on, every cycle ends alike.
+    // The first cycle fills what stays (the screen's DC, caches). From the second on, the same pictures in the same
+    // order make and free the same blocks and handles, so every cycle must end exactly as the second did.
     std::printf("after cycle 2: %s\nafter cycle %d (%d changes): %s\n", ::testing::PrintToString(after[1]).c_str(),
                 cycles, 5 * cycles, ::testing::PrintToString(after.back()).c_str());
     for (int cycle = 2; cycle < cycles; ++cycle) EXPECT_EQ(after[cycle], after[1]) << "after cycle " << cycle + 1;
