@@ -61,29 +61,18 @@ void ReconstructMcu(JpegDecoder* decoder, uint8_t* topLeft, int columns, int row
                            decoder->samplingMode, columns, rows);
 }
 
-// One chroma block reduced and each sample spread over the h0 x v0 luminance
-// samples it covers, into an 8-wide plane.
-void SpreadChroma(const int16_t* block, int size, int h0, int v0, int16_t* plane) {
-    if (h0 == 1 && v0 == 1) {
-        InverseDctReduced(block, size, plane, 8);
-        return;
-    }
-    int16_t samples[32];
-    InverseDctReduced(block, size, samples, 8);
-    for (int r = 0; r < size * v0; ++r)
-        for (int c = 0; c < size * h0; ++c) plane[8 * r + c] = samples[8 * (r / v0) + c / h0];
-}
-
 // The MCU at 1/2, 1/4 or 1/8: its luminance blocks reduced side by side into
-// one plane, the chroma spread to match, so that the store sees a 1x1-sampled
-// block of at most 8 x 8 pixels and converts colour exactly as at full size.
+// one plane, each chroma block reduced only as far as that plane's size (a
+// chroma sample covers h0 x v0 luminance samples), so that the store sees a
+// 1x1-sampled block of at most 8 x 8 pixels and converts colour exactly as
+// at full size.
 void ReconstructReducedMcu(JpegDecoder* decoder, uint8_t* topLeft, int columns, int rows) {
     const JpegPixelKernels& kernels = *decoder->setup.kernels;
     const int size = 8 >> decoder->setup.scaleShift;
     // Zeros where the MCU has no samples: the vector stores read whole rows.
     int16_t luma[64] = {}, cb[64] = {}, cr[64] = {};
     if (decoder->samplingMode == MODE_GREY) {
-        InverseDctReduced(decoder->lumaBlocks, size, luma, 8);
+        InverseDctReduced(decoder->lumaBlocks, size, size, luma, 8);
         kernels.storeGreyBlock(topLeft, decoder->stride, luma, columns, rows);
         return;
     }
@@ -91,10 +80,21 @@ void ReconstructReducedMcu(JpegDecoder* decoder, uint8_t* topLeft, int columns, 
     LumaSampling(decoder->samplingMode, &h0, &v0);
     for (int by = 0; by < v0; ++by)
         for (int bx = 0; bx < h0; ++bx)
-            InverseDctReduced(decoder->lumaBlocks + 64 * (by * h0 + bx), size, luma + 8 * size * by + size * bx, 8);
-    SpreadChroma(decoder->cbBlock, size, h0, v0, cb);
-    SpreadChroma(decoder->crBlock, size, h0, v0, cr);
-    kernels.storeColourMcu(topLeft, decoder->stride, luma, cb, cr, MODE_H1V1, columns, rows);
+            InverseDctReduced(decoder->lumaBlocks + 64 * (by * h0 + bx), size, size, luma + 8 * size * by + size * bx,
+                              8);
+    const int16_t* cbPlane = cb;
+    const int16_t* crPlane = cr;
+    if (size * h0 == 8 && size * v0 == 8) {
+        // Chroma at its own full size: the full-size transform itself.
+        kernels.inverseDct8x8(decoder->cbBlock);
+        kernels.inverseDct8x8(decoder->crBlock);
+        cbPlane = decoder->cbBlock;
+        crPlane = decoder->crBlock;
+    } else {
+        InverseDctReduced(decoder->cbBlock, size * h0, size * v0, cb, 8);
+        InverseDctReduced(decoder->crBlock, size * h0, size * v0, cr, 8);
+    }
+    kernels.storeColourMcu(topLeft, decoder->stride, luma, cbPlane, crPlane, MODE_H1V1, columns, rows);
 }
 
 struct McuGrid {
