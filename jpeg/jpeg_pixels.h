@@ -59,5 +59,11 @@ extern const JpegPixelKernels kScalarPixelKernels;
 extern const JpegPixelKernels kSse2PixelKernels;
 #endif
 
+// One block of coefficients (natural order) to columns x rows samples
+// (each 8, 4, 2 or 1), each the mean, floored, of the 8 / columns x 8 / rows
+// samples of the full-size transform it covers; kept to 16 bits.
+// samples[stride * r + c] gets row r, column c.
+void InverseDctReduced(const int16_t* coefficients, int columns, int rows, int16_t* samples, int stride);
+
 // The SSE2 kernels where the build has them, else the scalar ones.
 const JpegPixelKernels& FastPixelKernels();
