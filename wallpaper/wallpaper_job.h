@@ -1,6 +1,9 @@
 // The record that carries one wallpaper change, and its two process-wide
 // instances: mainJob (the random change; its displayMode and folder are the
 // saved settings) and dialogJob (the settings dialog and its preview).
+// Every rule about the picture's size reads the file's own size; a JPEG that
+// will be shrunk is held in the block at a reduced size, and only the blits
+// read the block's size.
 #pragma once
 
 #include <cstdint>
@@ -31,7 +34,8 @@ struct WallpaperJob {
     int32_t targetHeight;
     int32_t sourceRectWidth;  // the part of the picture used, in the file's pixels: what the fitting rules decide
     int32_t sourceRectHeight;
-    int32_t blockRectWidth;   // the same part in the block's pixels, rows counted up from its bottom row: what the blits take
+    // The same part in the block's pixels, rows counted up from its bottom row: what the blits take.
+    int32_t blockRectWidth;
     int32_t blockRectHeight;
     char folder[kPathBufferSize];
 };
