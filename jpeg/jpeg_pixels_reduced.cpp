@@ -37,35 +37,40 @@ inline int32_t Clamp(int32_t value, int32_t low, int32_t high) { return value < 
 // keeps one spare bit and stops at 2^17 (no picture comes near: that is
 // damaged data), so the second sum stays below 2^31 (2^17 · 15303). The
 // last shift floors, as the full-size transform does: a flat block gives
-// exactly its full-size samples.
+// exactly its full-size samples. Rows of zeros (most rows of a photo's
+// block) add nothing and are passed over.
 template <int kColumns, int kRows>
 void Reduce(const int16_t* coefficients, int16_t* samples, int stride) {
     const int32_t(&across)[kColumns][8] = Weights<kColumns>::table;
     const int32_t(&down)[kRows][8] = Weights<kRows>::table;
-    int32_t middle[8][kColumns];
-    bool filled[8];  // most rows of a photo's block are all zero: they add nothing
+    int32_t sums[kRows][kColumns] = {};
     for (int v = 0; v < 8; ++v) {
         const int16_t* row = coefficients + 8 * v;
-        filled[v] = (row[0] | row[1] | row[2] | row[3] | row[4] | row[5] | row[6] | row[7]) != 0;
-        if (!filled[v]) continue;
+        if ((row[0] | row[1] | row[2] | row[3] | row[4] | row[5] | row[6] | row[7]) == 0) continue;
+        int32_t middle[kColumns];
         for (int m = 0; m < kColumns; ++m) {
             int32_t sum = 0;
             for (int u = 0; u < 8; ++u) sum += across[m][u] * row[u];
-            middle[v][m] = Clamp((sum + 512) >> 10, -131072, 131071);
+            middle[m] = Clamp((sum + 512) >> 10, -131072, 131071);
         }
+        for (int r = 0; r < kRows; ++r)
+            for (int m = 0; m < kColumns; ++m) sums[r][m] += down[r][v] * middle[m];
     }
     for (int r = 0; r < kRows; ++r)
-        for (int m = 0; m < kColumns; ++m) {
-            int32_t sum = 0;
-            for (int v = 0; v < 8; ++v)
-                if (filled[v]) sum += down[r][v] * middle[v][m];
-            samples[stride * r + m] = static_cast<int16_t>(Clamp(sum >> 15, -32768, 32767));
-        }
+        for (int m = 0; m < kColumns; ++m) samples[stride * r + m] = static_cast<int16_t>(Clamp(sums[r][m] >> 15, -32768, 32767));
 }
 
 }  // namespace
 
 void InverseDctReduced(const int16_t* coefficients, int columns, int rows, int16_t* samples, int stride) {
+    bool flat = true;  // the DC term alone: every sample is its mean, as the sums below would give
+    for (int i = 1; i < 64 && flat; ++i) flat = coefficients[i] == 0;
+    if (flat) {
+        const int16_t mean = static_cast<int16_t>(coefficients[0] >> 3);
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < columns; ++c) samples[stride * r + c] = mean;
+        return;
+    }
     switch (columns * 16 + rows) {
         case 0x88: Reduce<8, 8>(coefficients, samples, stride); break;
         case 0x84: Reduce<8, 4>(coefficients, samples, stride); break;
