@@ -38,26 +38,36 @@ inline int32_t Clamp(int32_t value, int32_t low, int32_t high) { return value < 
 // damaged data), so the second sum stays below 2^31 (2^17 · 15303). The
 // last shift floors, as the full-size transform does: a flat block gives
 // exactly its full-size samples. Rows of zeros (most rows of a photo's
-// block) add nothing and are passed over.
+// block) add nothing and are passed over. Sample n - 1 - m weighs even
+// frequencies as sample m does and odd ones negated, so each pass sums the
+// even and odd terms of the first half once and gets the mirror half from
+// their difference (the same integers as the plain sums).
 template <int kColumns, int kRows>
 void Reduce(const int16_t* coefficients, int16_t* samples, int stride) {
     const int32_t(&across)[kColumns][8] = Weights<kColumns>::table;
     const int32_t(&down)[kRows][8] = Weights<kRows>::table;
-    int32_t sums[kRows][kColumns] = {};
+    constexpr int kHalfColumns = (kColumns + 1) / 2, kHalfRows = (kRows + 1) / 2;
+    int32_t even[kHalfRows][kColumns] = {}, odd[kHalfRows][kColumns] = {};
     for (int v = 0; v < 8; ++v) {
         const int16_t* row = coefficients + 8 * v;
         if ((row[0] | row[1] | row[2] | row[3] | row[4] | row[5] | row[6] | row[7]) == 0) continue;
         int32_t middle[kColumns];
-        for (int m = 0; m < kColumns; ++m) {
-            int32_t sum = 0;
-            for (int u = 0; u < 8; ++u) sum += across[m][u] * row[u];
-            middle[m] = Clamp((sum + 512) >> 10, -131072, 131071);
+        for (int m = 0; m < kHalfColumns; ++m) {
+            const int32_t e = across[m][0] * row[0] + across[m][2] * row[2] + across[m][4] * row[4] + across[m][6] * row[6];
+            const int32_t o = across[m][1] * row[1] + across[m][3] * row[3] + across[m][5] * row[5] + across[m][7] * row[7];
+            middle[m] = Clamp((e + o + 512) >> 10, -131072, 131071);
+            middle[kColumns - 1 - m] = Clamp((e - o + 512) >> 10, -131072, 131071);
         }
-        for (int r = 0; r < kRows; ++r)
-            for (int m = 0; m < kColumns; ++m) sums[r][m] += down[r][v] * middle[m];
+        int32_t(&half)[kHalfRows][kColumns] = v % 2 ? odd : even;
+        for (int r = 0; r < kHalfRows; ++r)
+            for (int m = 0; m < kColumns; ++m) half[r][m] += down[r][v] * middle[m];
     }
-    for (int r = 0; r < kRows; ++r)
-        for (int m = 0; m < kColumns; ++m) samples[stride * r + m] = static_cast<int16_t>(Clamp(sums[r][m] >> 15, -32768, 32767));
+    for (int r = 0; r < kHalfRows; ++r)
+        for (int m = 0; m < kColumns; ++m) {
+            samples[stride * r + m] = static_cast<int16_t>(Clamp((even[r][m] + odd[r][m]) >> 15, -32768, 32767));
+            samples[stride * (kRows - 1 - r) + m] =
+                static_cast<int16_t>(Clamp((even[r][m] - odd[r][m]) >> 15, -32768, 32767));
+        }
 }
 
 }  // namespace
