@@ -60,8 +60,10 @@ extern const JpegPixelKernels kSse2PixelKernels;
 #endif
 
 // One block of coefficients (natural order) to columns x rows samples
-// (each 8, 4, 2 or 1), each the mean, floored, of the 8 / columns x 8 / rows
-// samples of the full-size transform it covers; kept to 16 bits.
+// (each 8, 4, 2 or 1), each the mean of the 8 / columns x 8 / rows samples
+// of the full-size transform it covers, floored (fixed point: within one of
+// the exact mean's floor; a DC-only block gives exactly its full-size
+// samples); kept to 16 bits.
 // samples[stride * r + c] gets row r, column c.
 void InverseDctReduced(const int16_t* coefficients, int columns, int rows, int16_t* samples, int stride);
 
