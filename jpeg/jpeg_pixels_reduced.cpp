@@ -1,33 +1,35 @@
 // The reduced inverse transform: a block of coefficients straight to the
 // samples of a picture shown at 1/2, 1/4 or 1/8 of its size (a chroma block
-// of a subsampled picture also at 1/1 one way). Plain scalar code, shared by
-// both modes.
+// of a subsampled picture also at 1/1 one way). Plain scalar code: the
+// reference for the SSE2 twin.
 #include "jpeg_pixels.h"
-
-namespace {
 
 // The weight of frequency u for output sample m when each output sample
 // covers k samples of the full transform: 2048 · √2 · cos(k(2m + 1)uπ/16) ·
 // (the mean of cos((2j + 1 - k)uπ/16) over the k samples j it covers), 2048
 // for u = 0. So an output sample is the exact mean of the k full-size samples
 // it covers: the higher frequencies fold onto it instead of being dropped,
-// which keeps fine detail from shifting the mean.
+// which keeps fine detail from shifting the mean. This is k = 2.
+const int32_t kHalfSizeWeights[4][8] = {{2048, 2624, 1892, 922, 0, -616, -784, -522},
+                                        {2048, 1087, -1892, -2225, 0, 1487, 784, -216},
+                                        {2048, -1087, -1892, 2225, 0, -1487, 784, 216},
+                                        {2048, -2624, 1892, -922, 0, 616, -784, 522}};
+
+namespace {
+
+// k = 1 (the plain transform, for chroma kept at its own size one way), 4, 8.
 const int32_t kWeights1[8][8] = {
     {2048, 2841, 2676, 2408, 2048, 1609, 1108, 565},     {2048, 2408, 1108, -565, -2048, -2841, -2676, -1609},
     {2048, 1609, -1108, -2841, -2048, 565, 2676, 2408},  {2048, 565, -2676, -1609, 2048, 2408, -1108, -2841},
     {2048, -565, -2676, 1609, 2048, -2408, -1108, 2841}, {2048, -1609, -1108, 2841, -2048, -565, 2676, -2408},
     {2048, -2408, 1108, 565, -2048, 2841, -2676, 1609},  {2048, -2841, 2676, -2408, 2048, -1609, 1108, -565}};
-const int32_t kWeights2[4][8] = {{2048, 2624, 1892, 922, 0, -616, -784, -522},
-                                 {2048, 1087, -1892, -2225, 0, 1487, 784, -216},
-                                 {2048, -1087, -1892, 2225, 0, -1487, 784, 216},
-                                 {2048, -2624, 1892, -922, 0, 616, -784, 522}};
 const int32_t kWeights4[2][8] = {{2048, 1856, 0, -652, 0, 435, 0, -369}, {2048, -1856, 0, 652, 0, -435, 0, 369}};
 const int32_t kWeights8[1][8] = {{2048, 0, 0, 0, 0, 0, 0, 0}};
 
 template <int kSize>
 struct Weights;
 template <> struct Weights<8> { static constexpr const int32_t (&table)[8][8] = kWeights1; };
-template <> struct Weights<4> { static constexpr const int32_t (&table)[4][8] = kWeights2; };
+template <> struct Weights<4> { static constexpr const int32_t (&table)[4][8] = kHalfSizeWeights; };
 template <> struct Weights<2> { static constexpr const int32_t (&table)[2][8] = kWeights4; };
 template <> struct Weights<1> { static constexpr const int32_t (&table)[1][8] = kWeights8; };
 
