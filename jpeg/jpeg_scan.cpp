@@ -72,7 +72,7 @@ void ReconstructReducedMcu(JpegDecoder* decoder, uint8_t* topLeft, int columns, 
     // Zeros where the MCU has no samples: the vector stores read whole rows.
     int16_t luma[64] = {}, cb[64] = {}, cr[64] = {};
     if (decoder->samplingMode == MODE_GREY) {
-        InverseDctReduced(decoder->lumaBlocks, size, size, luma, 8);
+        kernels.inverseDctReduced(decoder->lumaBlocks, size, size, luma, 8);
         kernels.storeGreyBlock(topLeft, decoder->stride, luma, columns, rows);
         return;
     }
@@ -80,7 +80,7 @@ void ReconstructReducedMcu(JpegDecoder* decoder, uint8_t* topLeft, int columns, 
     LumaSampling(decoder->samplingMode, &h0, &v0);
     for (int by = 0; by < v0; ++by)
         for (int bx = 0; bx < h0; ++bx)
-            InverseDctReduced(decoder->lumaBlocks + 64 * (by * h0 + bx), size, size, luma + 8 * size * by + size * bx,
+            kernels.inverseDctReduced(decoder->lumaBlocks + 64 * (by * h0 + bx), size, size, luma + 8 * size * by + size * bx,
                               8);
     const int16_t* cbPlane = cb;
     const int16_t* crPlane = cr;
@@ -91,8 +91,8 @@ void ReconstructReducedMcu(JpegDecoder* decoder, uint8_t* topLeft, int columns, 
         cbPlane = decoder->cbBlock;
         crPlane = decoder->crBlock;
     } else {
-        InverseDctReduced(decoder->cbBlock, size * h0, size * v0, cb, 8);
-        InverseDctReduced(decoder->crBlock, size * h0, size * v0, cr, 8);
+        kernels.inverseDctReduced(decoder->cbBlock, size * h0, size * v0, cb, 8);
+        kernels.inverseDctReduced(decoder->crBlock, size * h0, size * v0, cr, 8);
     }
     kernels.storeColourMcu(topLeft, decoder->stride, luma, cbPlane, crPlane, MODE_H1V1, columns, rows);
 }

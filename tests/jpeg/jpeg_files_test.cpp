@@ -1,6 +1,8 @@
 // Real files made with cjpeg (make_test_data.py) and random scans. The fast
 // entropy path and the SSE2 kernels must decode every one, and every cut or
-// damaged copy, exactly as the literal routines and the scalar kernels do.
+// damaged copy, exactly as the literal routines and the scalar kernels do, at
+// every scale with the same result; reduced pictures are the means of the
+// full-size ones.
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -13,12 +15,22 @@ namespace {
 
 using namespace jpegtest;
 
-// Decodes both ways and compares; true when the fast path built its tables.
-bool ExpectAlike(const Bytes& file, const std::string& what) {
+// Decodes both ways and compares, at 1/1 and, with a shift, at 1 / 2^shift
+// too, where the result must be the full size's; true when the fast path
+// built its tables.
+bool ExpectAlike(const Bytes& file, const std::string& what, int shift = 0) {
     Counter work;
     JpegDecodeSetup setup = {{}, work.Use(), &FastPixelKernels(), DecodeMcuFast};
     const Decoded fast = Decode(file, &setup), literal = Decode(file);
     EXPECT_TRUE(fast.result == literal.result && fast.image == literal.image) << what;
+    if (shift) {
+        JpegDecodeSetup reduced = {{}, work.Use(), &FastPixelKernels(), DecodeMcuFast, U8(shift)};
+        const Decoded fastReduced = Decode(file, &reduced);
+        reduced.kernels = &kScalarPixelKernels, reduced.decodeMcu = DecodeMcuReference;
+        const Decoded literalReduced = Decode(file, &reduced);
+        EXPECT_TRUE(literalReduced.result == literal.result && fastReduced.result == literal.result &&
+                    fastReduced.image == literalReduced.image) << what << " at 1/" << (1 << shift);
+    }
     return work.other > 0;
 }
 
@@ -53,7 +65,7 @@ TEST(JpegFiles, EveryFileAndItsCutOrDamagedCopiesDecodeAlikeBothWays) {
                 if (kind == 6) bytes.erase(bytes.begin() + at);
                 if (kind == 7) bytes.insert(bytes.begin() + at, {0xFF, 0x00, 0xFF});
             }
-            fast += ExpectAlike(copy % 2 ? bytes + junk : bytes, name + " copy " + std::to_string(copy));
+            fast += ExpectAlike(copy % 2 ? bytes + junk : bytes, name + " copy " + std::to_string(copy), 1 + copy % 3);
         }
     }
     EXPECT_GT(fast, 300);
