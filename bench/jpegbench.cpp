@@ -4,8 +4,15 @@
 //                      median megapixels per second of our decoder, libjpeg-turbo
 //                      (accurate transform, BGR out) and stb_image, our ratio to
 //                      each, and the peak memory of our decoder.
-//   jpegbench FILE N   FILE decoded once untimed, then N times, one line
-//                      "decode_ms <milliseconds>" per timed decode.
+//                      Then, per photo, the decodes at 1/2, 1/4 and 1/8:
+//                      ours and libjpeg-turbo's scaled decode taking turns,
+//                      median megapixels per second of output and of input,
+//                      and the PSNR of our reduced picture against the k x k
+//                      means of our full-size one.
+//   jpegbench FILE N [SCALE]
+//                      FILE decoded once untimed, then N times (at 1/SCALE,
+//                      default 1), one line "decode_ms <milliseconds>" per
+//                      timed decode.
 // $JPEGBENCH_RUNS sets the timed runs per decoder and photo (default 7).
 // Output memory is warm by default: every decoder allocates its output on
 // every run, but freed blocks stay in the process, so the time is the
@@ -19,6 +26,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -57,16 +65,21 @@ struct Picture {
     int width = 0, height = 0;
 };
 
-// Our decoder on one file image; the picture is released at once.
-JpegResult DecodeOurs(const std::vector<uint8_t>& bytes, uint32_t size, Picture* picture) {
+// Our decoder on one file image at 1/scale; the picture is released at once
+// unless `keep` asks for it (the caller frees it then).
+JpegResult DecodeOurs(const std::vector<uint8_t>& bytes, uint32_t size, Picture* picture, int scale = 1,
+                      void** keep = nullptr) {
     void* image = nullptr;
-    const JpegResult result = DecodeJpegMemory(bytes.data(), size, kHeapAllocator, &image);
+    const JpegResult result = DecodeJpegMemory(bytes.data(), size, kHeapAllocator, &image, JPEG_DECODE_FAST, scale);
     if (result == JPEG_OK) {
         DibHeader header;
         std::memcpy(&header, image, sizeof header);
         picture->width = header.biWidth;
         picture->height = header.biHeight;
-        free(image);
+        if (keep)
+            *keep = image;
+        else
+            free(image);
     }
     return result;
 }
@@ -162,7 +175,7 @@ long MeasurePeakKilobytes(const std::string& path) {
     return rise;
 }
 
-int RunTimedDecodes(const char* path, int count) {
+int RunTimedDecodes(const char* path, int count, int scale) {
     std::vector<uint8_t> bytes;
     uint32_t size = 0;
     KeepFreedMemory();
@@ -171,13 +184,13 @@ int RunTimedDecodes(const char* path, int count) {
         return 2;
     }
     Picture picture;
-    const JpegResult first = DecodeOurs(bytes, size, &picture);
+    const JpegResult first = DecodeOurs(bytes, size, &picture, scale);
     if (first != JPEG_OK) {
         std::fprintf(stderr, "%s: result=%d\n", path, static_cast<int>(first));
         return 1;
     }
     for (int i = 0; i < count; ++i)
-        std::printf("decode_ms %.3f\n", MillisecondsOf([&] { DecodeOurs(bytes, size, &picture); }));
+        std::printf("decode_ms %.3f\n", MillisecondsOf([&] { DecodeOurs(bytes, size, &picture, scale); }));
     return 0;
 }
 
@@ -228,6 +241,80 @@ bool BenchmarkPhoto(const std::string& path, int runs, tjhandle turbo, Row* row)
     return true;
 }
 
+// PSNR in dB of a reduced DibImage against the k x k means (rounded) of the
+// full-size one over all three channels; the last column and row average
+// what is left of the picture.
+double PsnrAgainstMeans(const uint8_t* full, const uint8_t* reduced, int k) {
+    DibHeader f, r;
+    std::memcpy(&f, full, sizeof f);
+    std::memcpy(&r, reduced, sizeof r);
+    const uint32_t fullStride = DibRowBytes24(f.biWidth), reducedStride = DibRowBytes24(r.biWidth);
+    const uint8_t* fullPixels = full + kDibHeaderSize;
+    const uint8_t* reducedPixels = reduced + kDibHeaderSize;
+    double squares = 0;
+    for (int y = 0; y < r.biHeight; ++y)
+        for (int x = 0; x < r.biWidth; ++x)
+            for (int channel = 0; channel < 3; ++channel) {
+                int sum = 0, count = 0;
+                for (int j = k * y; j < std::min(f.biHeight, k * y + k); ++j)
+                    for (int i = k * x; i < std::min(f.biWidth, k * x + k); ++i, ++count)
+                        sum += fullPixels[static_cast<size_t>(f.biHeight - 1 - j) * fullStride + 3 * i + channel];
+                const int mean = (sum + count / 2) / count;
+                const int error =
+                    reducedPixels[static_cast<size_t>(r.biHeight - 1 - y) * reducedStride + 3 * x + channel] - mean;
+                squares += static_cast<double>(error) * error;
+            }
+    const double samples = 3.0 * r.biWidth * r.biHeight;
+    return squares > 0 ? 10 * std::log10(255.0 * 255.0 * samples / squares) : 99.0;
+}
+
+// The reduced decodes of one photo: ours and the peer's scaled decode in
+// turns, output and input megapixels per second, our PSNR. False when ours
+// fails.
+bool BenchmarkScales(const std::string& path, int runs, tjhandle turbo) {
+    std::vector<uint8_t> bytes;
+    uint32_t size = 0;
+    if (!ReadPadded(path, &bytes, &size)) return false;
+    Picture full;
+    void* fullImage = nullptr;
+    if (DecodeOurs(bytes, size, &full, 1, &fullImage) != JPEG_OK) return false;
+    const std::string name = std::filesystem::path(path).filename().string();
+    const double inputPixels = static_cast<double>(full.width) * full.height;
+    bool decoded = true;
+    for (int scale : {2, 4, 8}) {
+        Picture reduced;
+        void* reducedImage = nullptr;
+        if (DecodeOurs(bytes, size, &reduced, scale, &reducedImage) != JPEG_OK) {
+            decoded = false;
+            continue;
+        }
+        const double psnr = PsnrAgainstMeans(static_cast<const uint8_t*>(fullImage),
+                                             static_cast<const uint8_t*>(reducedImage), scale);
+        free(reducedImage);
+        Picture scratch;
+        const std::vector<double> medians = MedianMillisecondsInTurn(runs, {
+            [&] { DecodeOurs(bytes, size, &scratch, scale); },
+            [&] {
+                const size_t pixelBytes = static_cast<size_t>(reduced.width) * reduced.height * 3;
+                uint8_t* pixels = static_cast<uint8_t*>(malloc(pixelBytes));
+                if (pixels)
+                    tjDecompress2(turbo, bytes.data(), size, pixels, reduced.width, 0, reduced.height, TJPF_BGR,
+                                  TJFLAG_ACCURATEDCT);
+                free(pixels);
+            },
+        });
+        const double outputPixels = static_cast<double>(reduced.width) * reduced.height;
+        char shape[32];
+        std::snprintf(shape, sizeof shape, "%dx%d", reduced.width, reduced.height);
+        std::printf("%-34s %5s %11s %8.2f %9.1f %9.1f %8.2f %9.1f %9.1f %8.2f %8.2f\n", name.c_str(),
+                    ("1/" + std::to_string(scale)).c_str(), shape, medians[0], outputPixels / (medians[0] * 1000.0),
+                    inputPixels / (medians[0] * 1000.0), medians[1], outputPixels / (medians[1] * 1000.0),
+                    inputPixels / (medians[1] * 1000.0), medians[1] / medians[0], psnr);
+    }
+    free(fullImage);
+    return decoded;
+}
+
 int RunComparison(const std::string& folder) {
     std::vector<std::string> photos;
     std::error_code error;
@@ -272,8 +359,19 @@ int RunComparison(const std::string& folder) {
                     turboSpeed, stbSpeed, ours / turboSpeed, ours / stbSpeed, riseMiB, limitMiB,
                     row.peakKilobytes < 0 ? "  (peak not measured)" : riseMiB > limitMiB ? "  OVER" : "");
     }
-    tjDestroy(turbo);
     std::printf("peak: rise of the resident set above the loaded file while our decoder runs, in a fresh process\n");
+
+    std::printf("\nreduced decodes, %d timed runs each in turns, median; out/in: megapixels per second of the\n"
+                "reduced output / of the full-size input; psnr: ours against the k x k means of our full size\n",
+                runs);
+    std::printf("%-34s %5s %11s %8s %9s %9s %8s %9s %9s %8s %8s\n", "photo", "scale", "output", "ours ms",
+                "ours out", "ours in", "turbo ms", "turbo out", "turbo in", "/turbo", "psnr dB");
+    for (const std::string& path : photos)
+        if (!BenchmarkScales(path, runs, turbo)) {
+            std::printf("%-34s not decoded at every scale\n", std::filesystem::path(path).filename().string().c_str());
+            ++failures;
+        }
+    tjDestroy(turbo);
     return failures ? 1 : 0;
 }
 
@@ -281,12 +379,12 @@ int RunComparison(const std::string& folder) {
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--peak") == 0) return RunPeakChild(argv[2]);
-    if (argc == 3) return RunTimedDecodes(argv[1], std::atoi(argv[2]));
+    if (argc == 3 || argc == 4) return RunTimedDecodes(argv[1], std::atoi(argv[2]), argc == 4 ? std::atoi(argv[3]) : 1);
     if (argc == 2) return RunComparison(argv[1]);
     if (argc == 1) {
         const char* folder = std::getenv("JPEGBENCH_DIR");
         return RunComparison(folder && *folder ? folder : JPEGBENCH_DEFAULT_DIR);
     }
-    std::fprintf(stderr, "usage: jpegbench [DIR] | jpegbench FILE N\n");
+    std::fprintf(stderr, "usage: jpegbench [DIR] | jpegbench FILE N [SCALE]\n");
     return 2;
 }

@@ -20,9 +20,16 @@ void ReleaseLockedBlock(void*, void* memory) {
     GlobalFree(block);
 }
 
+// The scale the picker asks for; 1 without a picker or a readable frame size.
+int PickScale(const uint8_t* fileBytes, DWORD size, JpegScalePicker pick, void* context) {
+    uint32_t width = 0, height = 0;
+    if (!pick || ReadJpegFrameSize(fileBytes, size, &width, &height) != JPEG_OK) return 1;
+    return pick(context, width, height);
+}
+
 }  // namespace
 
-JpegResult DecodeJpegFile(HANDLE file, HGLOBAL* image) {
+JpegResult DecodeJpegFile(HANDLE file, HGLOBAL* image, JpegScalePicker pick, void* context) {
     if (*image) GlobalFree(*image);
     *image = NULL;
 
@@ -48,7 +55,8 @@ JpegResult DecodeJpegFile(HANDLE file, HGLOBAL* image) {
     if (result == JPEG_OK) {
         const JpegOutputAllocator allocator = {AllocateLockedBlock, ReleaseLockedBlock, NULL};
         void* picture = NULL;
-        result = DecodeJpegMemory(fileBytes, size, allocator, &picture, JPEG_DECODE_FAST);
+        const int scale = PickScale(fileBytes, size, pick, context);
+        result = DecodeJpegMemory(fileBytes, size, allocator, &picture, JPEG_DECODE_FAST, scale);
         if (result == JPEG_OK) {
             *image = GlobalHandle(picture);
             GlobalUnlock(*image);

@@ -58,12 +58,15 @@ struct JpegDecodeSetup {
     JpegOutputAllocator work;    // Huffman arrays and MCU buffers, zero-filled
     const JpegPixelKernels* kernels;
     JpegMcuDecoder decodeMcu;
+    uint8_t scaleShift;  // the picture at 1 / 2^scaleShift of its size, 0-3
 };
 
 struct JpegDecoder {
     uint16_t marker;  // last marker code read; 0xFFD9 ends the walk
     uint16_t width;
     uint16_t height;
+    uint16_t outputHeight;  // rows of the DibImage: height / 2^scaleShift, rounded up
+    bool headersOnly;       // ReadJpegFrameSize: tables are checked, not built
 
     const uint8_t* fileStart;
     const uint8_t* cursor;  // next unread byte

@@ -50,6 +50,8 @@ struct JpegPixelKernels {
     // order within the MCU); mode is one of the four colour SamplingModes.
     void (*storeColourMcu)(uint8_t* topLeft, int32_t stride, const int16_t* lumaBlocks, const int16_t* cbBlock,
                            const int16_t* crBlock, SamplingMode mode, int columns, int rows);
+    // InverseDctReduced (below), or a twin giving the same samples.
+    void (*inverseDctReduced)(const int16_t* coefficients, int columns, int rows, int16_t* samples, int stride);
 };
 
 extern const JpegPixelKernels kScalarPixelKernels;
@@ -58,6 +60,16 @@ extern const JpegPixelKernels kScalarPixelKernels;
 // The SSE2 twins: the same bytes as the scalar kernels for every input.
 extern const JpegPixelKernels kSse2PixelKernels;
 #endif
+
+// One block of coefficients (natural order) to columns x rows samples
+// (each 8, 4, 2 or 1), each the mean of the 8 / columns x 8 / rows samples
+// of the full-size transform it covers, floored (fixed point: within one of
+// the exact mean's floor; a DC-only block gives exactly its full-size
+// samples); kept to 16 bits.
+// samples[stride * r + c] gets row r, column c.
+void InverseDctReduced(const int16_t* coefficients, int columns, int rows, int16_t* samples, int stride);
+// Its weights for four samples from eight (the picture at 1/2), x 2048.
+extern const int32_t kHalfSizeWeights[4][8];
 
 // The SSE2 kernels where the build has them, else the scalar ones.
 const JpegPixelKernels& FastPixelKernels();

@@ -100,4 +100,5 @@ const JpegPixelKernels kScalarPixelKernels = {
     InverseDct8x8Scalar,
     StoreGreyBlockScalar,
     StoreColourMcuScalar,
+    InverseDctReduced,
 };

@@ -367,12 +367,64 @@ void StoreColourMcuSse2(uint8_t* topLeft, int32_t stride, const int16_t* lumaBlo
     }
 }
 
+// ------------------------------------------------------ reduced transform
+
+// Four int32 lanes: the sums of the four lanes of a, b, c and d.
+inline __m128i SumLanes(__m128i a, __m128i b, __m128i c, __m128i d) {
+    const __m128i ab = _mm_add_epi32(_mm_unpacklo_epi32(a, b), _mm_unpackhi_epi32(a, b));
+    const __m128i cd = _mm_add_epi32(_mm_unpacklo_epi32(c, d), _mm_unpackhi_epi32(c, d));
+    return _mm_add_epi32(_mm_unpacklo_epi64(ab, cd), _mm_unpackhi_epi64(ab, cd));
+}
+
+inline __m128i LoadWeights(const int32_t* weights) {
+    return _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(weights)),
+                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 4)));
+}
+
+// The 4 x 4 case (the picture at 1/2) with pmaddwd: the scalar code's exact
+// sums, shifts and final clamp. Its first pass clamps at 2^17; here a block
+// whose first pass leaves 16 bits (damaged data only) goes to the scalar code.
+void InverseDctReducedSse2(const int16_t* coefficients, int columns, int rows, int16_t* samples, int stride) {
+    if (columns != 4 || rows != 4) {
+        InverseDctReduced(coefficients, columns, rows, samples, stride);
+        return;
+    }
+    __m128i weights[4];
+    for (int m = 0; m < 4; ++m) weights[m] = LoadWeights(kHalfSizeWeights[m]);
+    __m128i middle[8];  // row v: its four first-pass outputs, 16-bit, in lanes 0-3
+    __m128i outside = _mm_setzero_si128();
+    for (int v = 0; v < 8; ++v) {
+        const __m128i row = LoadRow(coefficients, v);
+        const __m128i sums = SumLanes(_mm_madd_epi16(row, weights[0]), _mm_madd_epi16(row, weights[1]),
+                                      _mm_madd_epi16(row, weights[2]), _mm_madd_epi16(row, weights[3]));
+        const __m128i shifted = _mm_srai_epi32(_mm_add_epi32(sums, _mm_set1_epi32(512)), 10);
+        middle[v] = _mm_packs_epi32(shifted, shifted);
+        outside = _mm_or_si128(outside, _mm_xor_si128(_mm_srai_epi32(_mm_unpacklo_epi16(middle[v], middle[v]), 16), shifted));
+    }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) != 0xFFFF) {
+        InverseDctReduced(coefficients, columns, rows, samples, stride);
+        return;
+    }
+    __m128i pairs[4];  // rows 2j and 2j + 1 interleaved, column by column
+    for (int j = 0; j < 4; ++j) pairs[j] = _mm_unpacklo_epi16(middle[2 * j], middle[2 * j + 1]);
+    for (int r = 0; r < 4; ++r) {
+        const int32_t* down = kHalfSizeWeights[r];
+        __m128i sum = _mm_setzero_si128();
+        for (int j = 0; j < 4; ++j)
+            sum = _mm_add_epi32(sum, _mm_madd_epi16(pairs[j], Pair(static_cast<int16_t>(down[2 * j]),
+                                                                   static_cast<int16_t>(down[2 * j + 1]))));
+        const __m128i out = _mm_srai_epi32(sum, 15);
+        StoreLow8(reinterpret_cast<uint8_t*>(samples + stride * r), _mm_packs_epi32(out, out));
+    }
+}
+
 }  // namespace
 
 const JpegPixelKernels kSse2PixelKernels = {
     InverseDct8x8Sse2,
     StoreGreyBlockSse2,
     StoreColourMcuSse2,
+    InverseDctReducedSse2,
 };
 
 const JpegPixelKernels& FastPixelKernels() { return kSse2PixelKernels; }

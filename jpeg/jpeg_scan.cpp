@@ -61,6 +61,42 @@ void ReconstructMcu(JpegDecoder* decoder, uint8_t* topLeft, int columns, int row
                            decoder->samplingMode, columns, rows);
 }
 
+// The MCU at 1/2, 1/4 or 1/8: its luminance blocks reduced side by side into
+// one plane, each chroma block reduced only as far as that plane's size (a
+// chroma sample covers h0 x v0 luminance samples), so that the store sees a
+// 1x1-sampled block of at most 8 x 8 pixels and converts colour exactly as
+// at full size.
+void ReconstructReducedMcu(JpegDecoder* decoder, uint8_t* topLeft, int columns, int rows) {
+    const JpegPixelKernels& kernels = *decoder->setup.kernels;
+    const int size = 8 >> decoder->setup.scaleShift;
+    // Zeros where the MCU has no samples: the vector stores read whole rows.
+    int16_t luma[64] = {}, cb[64] = {}, cr[64] = {};
+    if (decoder->samplingMode == MODE_GREY) {
+        kernels.inverseDctReduced(decoder->lumaBlocks, size, size, luma, 8);
+        kernels.storeGreyBlock(topLeft, decoder->stride, luma, columns, rows);
+        return;
+    }
+    int h0 = 1, v0 = 1;
+    LumaSampling(decoder->samplingMode, &h0, &v0);
+    for (int by = 0; by < v0; ++by)
+        for (int bx = 0; bx < h0; ++bx)
+            kernels.inverseDctReduced(decoder->lumaBlocks + 64 * (by * h0 + bx), size, size, luma + 8 * size * by + size * bx,
+                              8);
+    const int16_t* cbPlane = cb;
+    const int16_t* crPlane = cr;
+    if (size * h0 == 8 && size * v0 == 8) {
+        // Chroma at its own full size: the full-size transform itself.
+        kernels.inverseDct8x8(decoder->cbBlock);
+        kernels.inverseDct8x8(decoder->crBlock);
+        cbPlane = decoder->cbBlock;
+        crPlane = decoder->crBlock;
+    } else {
+        kernels.inverseDctReduced(decoder->cbBlock, size * h0, size * v0, cb, 8);
+        kernels.inverseDctReduced(decoder->crBlock, size * h0, size * v0, cr, 8);
+    }
+    kernels.storeColourMcu(topLeft, decoder->stride, luma, cbPlane, crPlane, MODE_H1V1, columns, rows);
+}
+
 struct McuGrid {
     int mcuWidth, mcuHeight;
     int fullColumns;  // MCUs per row written whole
@@ -83,15 +119,20 @@ McuGrid LayOutGrid(const JpegDecoder* decoder) {
 }
 
 // Decodes the MCU at grid position (column, row) and writes its columns x rows
-// pixels. Returns the MCU's status.
+// pixels (full-size counts; at 1/k each output pixel stands for k x k of
+// them, the last column and row for what is left). Returns the MCU's status.
 int DecodeAndStoreMcu(JpegDecoder* decoder, const McuGrid& grid, int column, int row, int columns, int rows) {
     const int status = decoder->setup.decodeMcu(decoder);
     if (status == kMcuCorrupt) return status;
-    const int32_t topRow = row * grid.mcuHeight;
+    const int shift = decoder->setup.scaleShift, round = (1 << shift) - 1;
+    const int32_t topRow = row * (grid.mcuHeight >> shift);
     uint8_t* topLeft = decoder->image + kDibHeaderSize +
-                       static_cast<size_t>(decoder->height - 1 - topRow) * static_cast<size_t>(decoder->stride) +
-                       static_cast<size_t>(3) * column * grid.mcuWidth;
-    ReconstructMcu(decoder, topLeft, columns, rows);
+                       static_cast<size_t>(decoder->outputHeight - 1 - topRow) * static_cast<size_t>(decoder->stride) +
+                       static_cast<size_t>(3) * column * (grid.mcuWidth >> shift);
+    if (shift == 0)
+        ReconstructMcu(decoder, topLeft, columns, rows);
+    else
+        ReconstructReducedMcu(decoder, topLeft, (columns + round) >> shift, (rows + round) >> shift);
     return status;
 }
 
@@ -246,8 +287,11 @@ int CheckMcuEnd(JpegDecoder* decoder) {
 }
 
 JpegResult DecodeScan(JpegDecoder* decoder, void** image) {
-    const uint32_t stride = DibRowBytes24(decoder->width);
-    const uint64_t bytes = kDibHeaderSize + (static_cast<uint64_t>(decoder->height) + 15) * stride;
+    const int shift = decoder->setup.scaleShift, round = (1 << shift) - 1;
+    const uint32_t width = (decoder->width + round) >> shift;
+    decoder->outputHeight = static_cast<uint16_t>((decoder->height + round) >> shift);
+    const uint32_t stride = DibRowBytes24(width);
+    const uint64_t bytes = kDibHeaderSize + (static_cast<uint64_t>(decoder->outputHeight) + 15) * stride;
     if (bytes > 0xFFFFFFFFu || bytes > SIZE_MAX) return JPEG_NO_MEMORY;  // no block that big
 
     const JpegOutputAllocator& output = decoder->setup.output;
@@ -257,11 +301,11 @@ JpegResult DecodeScan(JpegDecoder* decoder, void** image) {
     DibHeader header;
     memset(&header, 0, sizeof header);
     header.biSize = kDibHeaderSize;
-    header.biWidth = decoder->width;
-    header.biHeight = decoder->height;
+    header.biWidth = static_cast<int32_t>(width);
+    header.biHeight = decoder->outputHeight;
     header.biPlanes = 1;
     header.biBitCount = 24;
-    header.biSizeImage = decoder->height * stride;
+    header.biSizeImage = decoder->outputHeight * stride;
     memcpy(picture, &header, sizeof header);
 
     decoder->stride = static_cast<int32_t>(stride);

@@ -185,7 +185,8 @@ JpegResult ActOnMarker(JpegDecoder* decoder) {
 }
 
 // From the first marker after the SOI to the end of the first scan. The
-// result stays JPEG_INVALID unless a scan is decoded.
+// result stays JPEG_INVALID unless a scan is decoded. With headersOnly the
+// walk ends at the first frame header, JPEG_OK once it is read.
 JpegResult WalkMarkers(JpegDecoder* decoder, void** image) {
     for (;;) {
         while (*decoder->cursor != 0xFF) {
@@ -197,10 +198,12 @@ JpegResult WalkMarkers(JpegDecoder* decoder, void** image) {
         decoder->marker = static_cast<uint16_t>(0xFF00 | *decoder->cursor++);
         if (--decoder->bytesLeft < 0) return JPEG_INVALID;  // marker cut by the end of the file
 
+        if (decoder->marker == 0xFFDA && decoder->headersOnly) return JPEG_INVALID;  // a scan before any frame
         if (decoder->marker == 0xFFDA) return DecodeScanSegment(decoder, image);
         if (decoder->marker == 0xFFD9) return JPEG_INVALID;  // end of image before any scan
         const JpegResult result = ActOnMarker(decoder);
         if (result != JPEG_OK) return result;
+        if (decoder->marker == 0xFFC0 && decoder->headersOnly) return JPEG_OK;
     }
 }
 
@@ -248,6 +251,12 @@ JpegResult ReadHuffmanTables(JpegDecoder* decoder, int32_t length) {
         for (int i = 0; i < 16; ++i) codes += ReadByte(decoder);
         if (codes > 256) return JPEG_INVALID;             // more codes than a table holds
         if (17 + codes > length) return JPEG_INVALID;     // symbols cut by the segment's end
+        if (decoder->headersOnly) {
+            decoder->cursor += codes;
+            decoder->bytesLeft -= codes;
+            length -= 17 + codes;
+            continue;
+        }
 
         ReleaseHuffmanSlot(decoder, slot);
         HuffmanLookup& table = decoder->huffmanTables[slot];
@@ -318,17 +327,43 @@ void FreeDecoder(JpegDecoder* decoder) {
     decoder->fastScan = nullptr;
 }
 
+namespace {
+
+// bytesLeft is 32-bit signed; a file that big could not be held anyway.
+bool TooBigToCount(uint32_t size) { return size > 0x7FFFFFFFu - kJpegInputPadding; }
+
+void StartDecoder(JpegDecoder* decoder, const uint8_t* data, uint32_t size) {
+    memset(decoder, 0, sizeof *decoder);
+    decoder->fileStart = data;
+    decoder->cursor = data;
+    decoder->bytesLeft = static_cast<int32_t>(size);
+    decoder->zigzag = kZigzagOrder;
+}
+
+}  // namespace
+
+JpegResult ReadJpegFrameSize(const uint8_t* data, uint32_t size, uint32_t* width, uint32_t* height) {
+    *width = 0;
+    *height = 0;
+    if (TooBigToCount(size)) return JPEG_NO_MEMORY;  // what the decode says of such a file
+    JpegDecoder decoder;
+    StartDecoder(&decoder, data, size);
+    decoder.headersOnly = true;
+    JpegResult result = FindStartOfImage(&decoder);
+    if (result == JPEG_OK) result = WalkMarkers(&decoder, nullptr);
+    if (result != JPEG_OK) return result;
+    *width = decoder.width;
+    *height = decoder.height;
+    return JPEG_OK;
+}
+
 JpegResult DecodeJpegWithSetup(const uint8_t* data, uint32_t size, const JpegDecodeSetup& setup, void** image) {
     *image = nullptr;
-    // bytesLeft is 32-bit signed; a file that big could not be held anyway.
-    if (size > 0x7FFFFFFFu - kJpegInputPadding) return JPEG_NO_MEMORY;
+    if (TooBigToCount(size)) return JPEG_NO_MEMORY;  // no 32-bit count reaches its end
+    if (setup.scaleShift > 3) return JPEG_INVALID;   // no such reduction
 
     JpegDecoder decoder;
-    memset(&decoder, 0, sizeof decoder);
-    decoder.fileStart = data;
-    decoder.cursor = data;
-    decoder.bytesLeft = static_cast<int32_t>(size);
-    decoder.zigzag = kZigzagOrder;
+    StartDecoder(&decoder, data, size);
     decoder.setup = setup;
 
     JpegResult result = FindStartOfImage(&decoder);
@@ -339,9 +374,14 @@ JpegResult DecodeJpegWithSetup(const uint8_t* data, uint32_t size, const JpegDec
 }
 
 JpegResult DecodeJpegMemory(const uint8_t* data, uint32_t size, const JpegOutputAllocator& allocator, void** image,
-                            JpegDecodeMode mode) {
+                            JpegDecodeMode mode, int scale) {
     JpegDecodeSetup setup = {allocator, {AllocateWork, ReleaseWork, nullptr}, &kScalarPixelKernels,
-                             DecodeMcuReference};
+                             DecodeMcuReference, 0};
+    while (setup.scaleShift < 3 && (1 << setup.scaleShift) < scale) setup.scaleShift++;
+    if (scale != 1 << setup.scaleShift) {
+        *image = nullptr;
+        return JPEG_INVALID;  // the scale is not 1, 2, 4 or 8
+    }
     if (mode == JPEG_DECODE_FAST) {
         setup.kernels = &FastPixelKernels();
 #if KESTROVA_FAST_SCAN

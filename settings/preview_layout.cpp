@@ -44,9 +44,9 @@ PreviewLayout LayOutPreview(const WallpaperJob& job, int32_t paneWidth, int32_t 
     PreviewLayout layout{};
     layout.paneWidth = paneWidth;
     layout.paneHeight = paneHeight;
-    layout.usedWidth = std::min(job.sourceRectWidth, job.sourceWidth);
-    layout.usedHeight = std::min(job.sourceRectHeight, job.sourceHeight);
-    layout.pictureHeight = job.sourceHeight;
+    layout.usedWidth = job.blockRectWidth;
+    layout.usedHeight = job.blockRectHeight;
+    layout.pictureHeight = job.blockHeight;
     if (job.screenWidth < 1 || job.screenHeight < 1 || paneWidth < 1 || paneHeight < 1) return layout;
     if (layout.usedWidth < 1 || layout.usedHeight < 1) return layout;
 
@@ -81,6 +81,31 @@ PreviewCopy PreviewCopyAt(const PreviewLayout& layout, int32_t column, int32_t r
     const bool whole = copy.height == layout.copyHeight;
     copy.sourceY = whole ? 0 : layout.pictureHeight - copy.sourceHeight;
     return copy;
+}
+
+int32_t SkipPreviewRows(PreviewLayout* layout, const DibHeader& header)
+{
+    const uint32_t bits = header.biBitCount;
+    const bool uncompressed = header.biCompression == 0 || header.biCompression == 3 || header.biCompression == 6;
+    const bool whole = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+    if (!uncompressed || !whole || header.biWidth < 1 || layout->rows < 1 || layout->copyHeight < 1) return 1;
+    const uint64_t rowBits = (static_cast<uint64_t>(header.biWidth) * bits + 31) / 32 * 32;
+    int64_t step = std::min<int64_t>(layout->usedHeight / layout->copyHeight, INT32_MAX * uint64_t{bits} / rowBits);
+    while (step > 1 && step * rowBits % bits != 0) --step;  // 24 bits: three rows may be needed for a whole pixel
+    if (step <= 1) return 1;
+    layout->usedHeight = static_cast<int32_t>(layout->usedHeight / step);
+    layout->pictureHeight = static_cast<int32_t>(layout->pictureHeight / step);
+    return static_cast<int32_t>(step);
+}
+
+DibHeader EveryNthRow(const DibHeader& header, int32_t step)
+{
+    DibHeader rows = header;
+    const uint64_t rowBits = (static_cast<uint64_t>(header.biWidth) * header.biBitCount + 31) / 32 * 32;
+    rows.biWidth = static_cast<int32_t>(rowBits * step / header.biBitCount);
+    rows.biHeight = header.biHeight / step;
+    rows.biSizeImage = 0;
+    return rows;
 }
 
 bool PlacePreviewPane(const ScreenRect& dialog, const ScreenRect& list, const ScreenRect& pane, int32_t clientOriginX,

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "base/dib_image.h"
 #include "wallpaper/wallpaper_job.h"
 
 // How the picture lies on the pane, in pane pixels.
@@ -14,7 +15,8 @@ struct PreviewLayout {
     int32_t stepX, stepY;           // from one copy to the next
     int32_t columns, rows;          // copies across and down; 0 when nothing is drawn
     int32_t paneWidth, paneHeight;
-    // The part of the picture one whole copy shows, never larger than the picture.
+    // The part of the picture one whole copy shows, never larger than the
+    // picture, in pixels of the picture the block holds.
     int32_t usedWidth, usedHeight;
     int32_t pictureHeight;
 };
@@ -27,15 +29,27 @@ struct PreviewCopy {
     int32_t sourceY, sourceWidth, sourceHeight;
 };
 
-// From a job that FitToScreen has filled (target, screen, source rectangle,
-// mode) and the picture's own size (sourceWidth, sourceHeight),
-// on a pane whose client area is paneWidth x paneHeight.
+// From a job that FitToScreen has filled (target, screen, mode, the block's
+// height and the source rectangle in its pixels), on a pane whose client area
+// is paneWidth x paneHeight.
 PreviewLayout LayOutPreview(const WallpaperJob& job, int32_t paneWidth, int32_t paneHeight);
 
 // The copy in `column` (0 <= column < columns) and `row` (0 <= row < rows).
 // Copies at the right and bottom edges are cut to the pane and show the
 // picture's left columns and top rows.
 PreviewCopy PreviewCopyAt(const PreviewLayout& layout, int32_t column, int32_t row);
+
+// How many picture rows a paint may step over at a time: each copy still gets
+// a row per pane pixel, and `step` rows hold a whole number of pixels, so that
+// every step-th row reads as a picture of its own (see EveryNthRow). The
+// layout's rows are then counted in that picture. 1, and the layout as it
+// was, for a compressed picture.
+int32_t SkipPreviewRows(PreviewLayout* layout, const DibHeader& header);
+
+// The header of the picture made of every step-th row of `header`'s, in the
+// same memory: `step` rows become one (the blit uses only its left part),
+// and the rows that make a whole step are kept.
+DibHeader EveryNthRow(const DibHeader& header, int32_t step);
 
 // Window rectangles in screen coordinates.
 struct ScreenRect {

@@ -1,5 +1,8 @@
 #include "settings/preview_pane.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "settings/preview_layout.h"
 #include "wallpaper/change_pipeline.h"
 #include "wallpaper/fit_to_screen.h"
@@ -18,6 +21,13 @@ ScreenRect WindowRectOf(HWND window)
     return {rect.left, rect.top, rect.right, rect.bottom};
 }
 
+// The header, masks and colour table of a picture seen as every n-th row of
+// the block's: the blit walks only the rows it shows.
+union RowsInfo {
+    DibHeader header;
+    uint32_t words[320];
+};
+
 // Draws the picture at `block` (pictureBlock, locked) in the working mode, copy by copy, column by column.
 void DrawPicture(HDC dc, DibHeader* block, int32_t paneWidth, int32_t paneHeight)
 {
@@ -29,8 +39,16 @@ void DrawPicture(HDC dc, DibHeader* block, int32_t paneWidth, int32_t paneHeight
     picture.header = block;
     if (AcceptPicture(&picture, currentPicturePath) != 0) return;
 
-    const PreviewLayout layout = LayOutPreview(picture, paneWidth, paneHeight);
+    PreviewLayout layout = LayOutPreview(picture, paneWidth, paneHeight);
     const BITMAPINFO* info = reinterpret_cast<const BITMAPINFO*>(block);
+    static RowsInfo rows;
+    const uint64_t infoBytes = picture.sourceBits - reinterpret_cast<uint8_t*>(block);
+    const int32_t step = infoBytes <= sizeof rows ? SkipPreviewRows(&layout, *block) : 1;
+    if (step > 1) {
+        std::memcpy(&rows, block, infoBytes);
+        rows.header = EveryNthRow(*block, step);
+        info = reinterpret_cast<const BITMAPINFO*>(&rows);
+    }
     for (int32_t column = 0; column < layout.columns; ++column) {
         for (int32_t row = 0; row < layout.rows; ++row) {
             const PreviewCopy copy = PreviewCopyAt(layout, column, row);

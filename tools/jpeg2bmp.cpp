@@ -1,7 +1,8 @@
-// jpeg2bmp IN.jpg OUT.bmp [--reference]
-// Decodes IN.jpg with the program's decoder and, when that succeeds, writes
-// OUT.bmp as the program writes kestrova.bmp: the 14-byte file header, the
-// 40-byte info header and the pixel rows. Prints result=N and exits with N.
+// jpeg2bmp IN.jpg OUT.bmp [1|2|4|8] [--reference]
+// Decodes IN.jpg with the program's decoder at 1/1, or at 1/2, 1/4 or 1/8 of
+// its size, and, when that succeeds, writes OUT.bmp as the program writes
+// kestrova.bmp: the 14-byte file header, the 40-byte info header and the
+// pixel rows. Prints result=N and exits with N.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,12 +45,28 @@ bool WriteBitmap(const char* path, const uint8_t* image) {
     return fclose(file) == 0 && ok;
 }
 
+// The options after the two paths: --reference and a scale 1, 2, 4 or 8, in
+// any order; false for anything else.
+bool ReadOptions(int count, char** options, JpegDecodeMode* mode, int* scale) {
+    for (int i = 0; i < count; ++i) {
+        const char* option = options[i];
+        if (strcmp(option, "--reference") == 0)
+            *mode = JPEG_DECODE_REFERENCE;
+        else if (strlen(option) == 1 && strchr("1248", option[0]))
+            *scale = option[0] - '0';
+        else
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool reference = argc == 4 && strcmp(argv[3], "--reference") == 0;
-    if (argc != 3 && !reference) {
-        fprintf(stderr, "usage: jpeg2bmp IN.jpg OUT.bmp [--reference]\n");
+    JpegDecodeMode mode = JPEG_DECODE_FAST;
+    int scale = 1;
+    if (argc < 3 || argc > 5 || !ReadOptions(argc - 3, argv + 3, &mode, &scale)) {
+        fprintf(stderr, "usage: jpeg2bmp IN.jpg OUT.bmp [1|2|4|8] [--reference]\n");
         return 64;
     }
     std::vector<uint8_t> file;
@@ -60,8 +77,7 @@ int main(int argc, char** argv) {
     const JpegOutputAllocator allocator = {AllocateZeroed, Release, nullptr};
     void* image = nullptr;
     const uint32_t size = static_cast<uint32_t>(file.size() - kJpegInputPadding);
-    const JpegResult result =
-        DecodeJpegMemory(file.data(), size, allocator, &image, reference ? JPEG_DECODE_REFERENCE : JPEG_DECODE_FAST);
+    const JpegResult result = DecodeJpegMemory(file.data(), size, allocator, &image, mode, scale);
     if (result == JPEG_OK) {
         const bool written = WriteBitmap(argv[2], static_cast<const uint8_t*>(image));
         free(image);

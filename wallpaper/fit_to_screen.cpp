@@ -18,7 +18,38 @@ int32_t ScaledSide(int32_t a, int32_t b, int32_t c)
     return static_cast<int32_t>(value);
 }
 
+int32_t KnownReduction(int32_t reduction) { return reduction == 2 || reduction == 4 || reduction == 8 ? reduction : 1; }
+
+int32_t CeilDiv(int64_t value, int32_t divisor) { return static_cast<int32_t>((value + divisor - 1) / divisor); }
+
+int32_t Clamp(int64_t value, int32_t high) { return static_cast<int32_t>(value < 0 ? 0 : value > high ? high : value); }
+
+// The block's size and the source rectangle in its pixels. The rectangle
+// starts at the bottom row, so its top edge is the block row boundary at or
+// above the file's, and its height follows from the block's.
+void MapToBlock(WallpaperJob* job)
+{
+    const int32_t k = KnownReduction(job->reduction);
+    const int64_t width = job->sourceWidth < 0 ? 0 : job->sourceWidth;
+    const int64_t height = job->sourceHeight < 0 ? 0 : job->sourceHeight;
+    job->blockWidth = CeilDiv(width, k);
+    job->blockHeight = CeilDiv(height, k);
+    job->blockRectWidth = Clamp(CeilDiv(Clamp(job->sourceRectWidth, INT32_MAX), k), job->blockWidth);
+    const int64_t rowsAbove = height - Clamp(job->sourceRectHeight, INT32_MAX);
+    job->blockRectHeight = Clamp(job->blockHeight - (rowsAbove < 0 ? 0 : rowsAbove / k), job->blockHeight);
+}
+
 }  // namespace
+
+int32_t ChooseReduction(const WallpaperJob& job)
+{
+    if (!job.needsShrink || job.targetWidth < 1 || job.targetHeight < 1) return 1;
+    for (int32_t k = 8; k > 1; k /= 2) {
+        if (job.sourceRectWidth >= int64_t{k} * job.targetWidth && job.sourceRectHeight >= int64_t{k} * job.targetHeight)
+            return k;
+    }
+    return 1;
+}
 
 void FitToScreenSize(WallpaperJob* job, int32_t screenWidth, int32_t screenHeight)
 {
@@ -73,4 +104,5 @@ void FitToScreenSize(WallpaperJob* job, int32_t screenWidth, int32_t screenHeigh
         if (job->targetWidth < screenWidth) job->originX = (screenWidth - job->targetWidth) / 2;
         if (job->targetHeight < screenHeight) job->originY = (screenHeight - job->targetHeight) / 2;
     }
+    MapToBlock(job);
 }

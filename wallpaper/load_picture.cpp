@@ -1,5 +1,7 @@
 // LoadPicture: a .bmp file read as it is, anything else through the JPEG
-// decoder, then accepted as the job's picture and fitted to the screen.
+// decoder at the reduction the fit allows, then accepted as the job's picture
+// and fitted to the screen.
+#include <cstdint>
 #include <cstdio>
 
 #include "base/alert_user.h"
@@ -49,10 +51,26 @@ int ReadBmpFile(HANDLE file, WallpaperJob* job)
     return 0;
 }
 
+// Once the frame size is known: the picture is fitted at that size, and
+// decoded no larger than the shrink needs, which also keeps the block held
+// between changes small.
+int PickReduction(void* context, uint32_t width, uint32_t height)
+{
+    WallpaperJob* job = static_cast<WallpaperJob*>(context);
+    if (width > INT32_MAX || height > INT32_MAX) return 1;  // no such frame; the decode refuses it
+    job->sourceWidth = static_cast<int32_t>(width);
+    job->sourceHeight = static_cast<int32_t>(height);
+    job->reduction = 1;
+    FitToScreen(job);
+    job->reduction = ChooseReduction(*job);
+    return job->reduction;
+}
+
 // Reads or decodes the picture file into pictureBlock; closes the file.
 int ReadPictureFile(HANDLE file, WallpaperJob* job)
 {
-    if (PictureExtensionIndex(currentPicturePath) != 0) return DecodeJpegFile(file, &pictureBlock);
+    job->reduction = 1;
+    if (PictureExtensionIndex(currentPicturePath) != 0) return DecodeJpegFile(file, &pictureBlock, PickReduction, job);
     const int code = ReadBmpFile(file, job);
     CloseHandle(file);
     return code;

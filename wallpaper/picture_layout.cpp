@@ -80,8 +80,17 @@ int AcceptPicture(WallpaperJob* job, const char* path)
     uint8_t* pixels = reinterpret_cast<uint8_t*>(header) + header->biSize;
     job->outputBits = pixels;
     job->sourceBits = reinterpret_cast<uint8_t*>(header) + DibPixelOffset(*header);
-    job->sourceWidth = header->biWidth;
     job->storedHeight = header->biHeight;
-    job->sourceHeight = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+    const int32_t height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+    const int32_t k = job->reduction;
+    if (k != 2 && k != 4 && k != 8) {  // the block holds the file's own picture
+        job->reduction = 1;
+        job->sourceWidth = header->biWidth;
+        job->sourceHeight = height;
+        return 0;
+    }
+    // The blits' rectangle is worked out from the file's size; it must lie in the block.
+    if (header->biWidth != (int64_t{job->sourceWidth} + k - 1) / k || height != (int64_t{job->sourceHeight} + k - 1) / k)
+        return JPEG_INVALID;
     return 0;
 }

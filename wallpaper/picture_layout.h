@@ -30,7 +30,10 @@ bool DibRowsFit(const DibHeader& header, uint64_t available);
 int CheckBmpImage(const uint8_t* image, uint32_t size);
 
 // Takes job->header as the loaded picture: sets shrunkBits to null, applyPath,
-// outputBits (past the header) and sourceBits (at DibPixelOffset), and the
-// source size. JPEG_INVALID when the bit count, width or height is 0 (or the
-// height has no absolute value).
+// outputBits (past the header), sourceBits (at DibPixelOffset) and
+// storedHeight. A job whose reduction is 2, 4 or 8 keeps the file's size it
+// has, and the block must hold exactly that size reduced; any other reduction
+// becomes 1 and the source size is the block's. JPEG_INVALID when the bit
+// count, width or height is 0 (or the height has no absolute value), or the
+// block holds another size than the reduction says.
 int AcceptPicture(WallpaperJob* job, const char* path);

@@ -1,4 +1,5 @@
-// ShrinkToScreen: one GDI stretch of the source rectangle onto a bitmap of the
+// ShrinkToScreen: one GDI stretch of the source rectangle (in the block's
+// pixels, which a reduced decode has already made fewer) onto a bitmap of the
 // target size in the screen's format, dropping pixels (COLORONCOLOR), then the
 // bitmap read back as a DibImage whose header is shrinkInfo.
 #include <cstdio>
@@ -33,8 +34,8 @@ int StretchAndReadBack(HDC memory, HBITMAP bitmap, WallpaperJob* job, int* stage
     *stage = StageStretch;
     SetStretchBltMode(memory, COLORONCOLOR);
     // Most refusals come back as 0, not GDI_ERROR; either leaves the bitmap undrawn.
-    if (StretchDIBits(memory, 0, 0, job->targetWidth, job->targetHeight, 0, 0, job->sourceRectWidth,
-                      job->sourceRectHeight, job->sourceBits, reinterpret_cast<const BITMAPINFO*>(job->header),
+    if (StretchDIBits(memory, 0, 0, job->targetWidth, job->targetHeight, 0, 0, job->blockRectWidth,
+                      job->blockRectHeight, job->sourceBits, reinterpret_cast<const BITMAPINFO*>(job->header),
                       DIB_RGB_COLORS, SRCCOPY) <= 0)
         return 0;
 

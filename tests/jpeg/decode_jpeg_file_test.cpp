@@ -10,25 +10,40 @@ namespace {
 
 using namespace jpegtest;
 
+// Records the frame size it is asked about and answers with the scale in its context.
+int PickRecorded(void* context, uint32_t width, uint32_t height) {
+    int* asked = static_cast<int*>(context);
+    asked[1] = static_cast<int>(width), asked[2] = static_cast<int>(height);
+    return asked[0];
+}
+
 TEST(DecodeJpegFile, ClosesTheFileReleasesTheOldBlockAndHandsBackAnUnlockedPicture) {
     const Bytes picture = ReadFile(DataPath("h2v2-37x29-q90.jpg"));
-    const struct { Bytes file; DWORD access; JpegResult result; } cases[] = {
-        {picture, GENERIC_READ, JPEG_OK},
-        {{1, 2, 3}, GENERIC_READ, JPEG_INVALID},
-        {picture, GENERIC_WRITE, JPEG_READ_ERROR}};  // the size is found, the read fails
+    // scale 0: no picker; else the picker's answer and the frame size it must be asked about (0 x 0: not asked).
+    const struct { Bytes file; DWORD access; int scale, width, height; JpegResult result; } cases[] = {
+        {picture, GENERIC_READ, 0, 0, 0, JPEG_OK},
+        {picture, GENERIC_READ, 4, 37, 29, JPEG_OK},
+        {picture, GENERIC_READ, 3, 37, 29, JPEG_INVALID},
+        {{1, 2, 3}, GENERIC_READ, 2, 0, 0, JPEG_INVALID},
+        {{1, 2, 3}, GENERIC_READ, 0, 0, 0, JPEG_INVALID},
+        {picture, GENERIC_WRITE, 2, 0, 0, JPEG_READ_ERROR}};  // the size is found, the read fails
     for (const auto& c : cases) {
         const std::string path = testing::TempDir() + "decode-jpeg-file.jpg";
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(c.file.data()), c.file.size());
         HANDLE file = CreateFileA(path.c_str(), c.access, 0, NULL, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, NULL);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
         HGLOBAL image = GlobalAlloc(GMEM_MOVEABLE, 16);
-        ASSERT_EQ(DecodeJpegFile(file, &image), c.result);
+        int asked[3] = {c.scale, 0, 0};
+        ASSERT_EQ(DecodeJpegFile(file, &image, c.scale ? PickRecorded : nullptr, asked), c.result);
+        EXPECT_TRUE(asked[1] == c.width && asked[2] == c.height) << "picker asked about " << asked[1] << "x" << asked[2];
         DWORD flags = 0;
         EXPECT_FALSE(GetHandleInformation(file, &flags)) << "the file is still open";
         EXPECT_EQ(image == nullptr, c.result != JPEG_OK);
         if (!image) continue;
         EXPECT_EQ(GlobalFlags(image) & GMEM_LOCKCOUNT, 0u);
-        const Bytes expected = Decode(picture).image;
+        Counter work;
+        JpegDecodeSetup setup = {{}, work.Use(), &kScalarPixelKernels, DecodeMcuReference, U8(c.scale == 4 ? 2 : 0)};
+        const Bytes expected = Decode(picture, &setup).image;
         const uint8_t* bytes = static_cast<const uint8_t*>(GlobalLock(image));
         EXPECT_TRUE(GlobalSize(image) >= expected.size() && Bytes(bytes, bytes + expected.size()) == expected);
         GlobalUnlock(image);

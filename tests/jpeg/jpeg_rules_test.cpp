@@ -68,7 +68,44 @@ TEST(JpegStream, EveryMarkerAndSegmentRuleGivesItsResult) {
         if (code != 0xC4 && (code < 0xD0 || code > 0xDB))
             cases.push_back({"segment", kTables + Seg(code, {0xFF, 0xD8, 0xFF, 0xD9, 0xFF, 0xC2}) + kAfterSoi,
                              code <= 0xCF && code != 0xC8 ? JPEG_UNSUPPORTED : JPEG_OK});
-    for (const Case& c : cases) EXPECT_EQ(Decode(c.file).result, c.result) << c.what;
+    for (const Case& c : cases) {
+        EXPECT_EQ(Decode(c.file).result, c.result) << c.what;
+        // The frame size reading refuses only what the decode refuses, with its result.
+        const Bytes padded = c.file + Bytes(kJpegInputPadding);
+        uint32_t width = 1, height = 1;
+        const JpegResult header = ReadJpegFrameSize(padded.data(), static_cast<uint32_t>(c.file.size()), &width, &height);
+        EXPECT_TRUE(header == JPEG_OK || header == c.result) << c.what;
+    }
+}
+
+TEST(JpegStream, TheFrameSizeIsReadWithoutTablesAndBadScalesAreRefused) {
+    const Bytes noSoi = Headers(8, 8) + kBlock;
+    const struct { const char* what; Bytes file; JpegResult result; uint32_t width, height; } frames[] = {
+        {"a valid file", Headers(301, 17) + kBlock, JPEG_OK, 301, 17},
+        {"the largest frame, two bytes after it", kTables + Sof(65535, 65535) + Bytes{0, 0}, JPEG_OK, 65535, 65535},
+        {"a frame running to the file's end", kTables + Sof(8, 8), JPEG_INVALID, 0, 0},
+        {"the first of two frames", kTables + Sof(40, 30) + Sof(8, 8) + Sos(1) + kBlock, JPEG_OK, 40, 30},
+        {"a damaged table after the frame", kFrame + Seg(0xC4, {0x20}), JPEG_OK, 8, 8},
+        {"a damaged table before it", Soi() + Seg(0xC4, {0x20}) + kAfterSoi, JPEG_INVALID, 0, 0},
+        {"progressive", kTables + Seg(0xC2, {8, 0, 8, 0, 8, 1, 1, 0x11, 0}), JPEG_UNSUPPORTED, 0, 0},
+        {"a scan before any frame", kTables + Sos(1) + kBlock + Sof(8, 8), JPEG_INVALID, 0, 0},
+        {"no start of image", Bytes(noSoi.begin() + 2, noSoi.end()), JPEG_INVALID, 0, 0},
+    };
+    for (const auto& f : frames) {
+        const Bytes padded = f.file + Bytes(kJpegInputPadding);
+        uint32_t width = 1, height = 1;
+        EXPECT_EQ(ReadJpegFrameSize(padded.data(), static_cast<uint32_t>(f.file.size()), &width, &height), f.result)
+            << f.what;
+        EXPECT_TRUE(width == f.width && height == f.height) << f.what << ": " << width << "x" << height;
+    }
+    const Bytes padded = kValid + Bytes(kJpegInputPadding);
+    for (int scale : {0, 3, 16, -8}) {
+        Counter output;
+        void* image = &output;
+        EXPECT_EQ(DecodeJpegMemory(padded.data(), static_cast<uint32_t>(kValid.size()), output.Use(), &image,
+                                   JPEG_DECODE_FAST, scale), JPEG_INVALID) << scale;
+        EXPECT_TRUE(image == nullptr && output.calls == 0) << scale;
+    }
 }
 
 TEST(JpegStream, ZigzagOrderAndTheAnnexKLuminanceDcWindows) {
@@ -172,7 +209,7 @@ TEST(JpegScan, LevelShiftMarkersAndDataThatRunsOutGiveEachMcuItsGrey) {
     }
 }
 
-TEST(JpegScan, TheMcuGridIsWalkedRowByRowWithClippedEdges) {
+TEST(JpegScan, TheMcuGridIsWalkedRowByRowWithClippedEdgesAtEveryScale) {
     const int walks[][4] = {{17, 9, 1, 1}, {20, 20, 2, 2}, {33, 17, 2, 1}, {20, 20, 1, 2},
                             {16, 16, 2, 2}, {0, 5, 1, 1},   {5, 0, 2, 2}};
     for (const auto& [width, height, h0, v0] : walks) {
@@ -184,18 +221,27 @@ TEST(JpegScan, TheMcuGridIsWalkedRowByRowWithClippedEdges) {
                 bits.Block(8 * grey - predictor);
             bits.Block(i == 0 ? 64 : 0).Block(0);
         }
-        const Decoded d = Decode(Headers(width, height, {U8(h0 << 4 | v0), 0x11, 0x11}) + bits.Done() + Eoi());
-        const uint32_t stride = DibRowBytes24(width);
-        Bytes expected(kDibHeaderSize + (height + 15) * stride);
-        const DibHeader header = {40, width, height, 1, 24, 0, height * stride, 0, 0, 0, 0};
-        memcpy(expected.data(), &header, sizeof header);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const int luma = 100 + 8 * ((y / mh) * columns + x / mw) + 2 * ((y % mh) / 8 * h0 + (x % mw) / 8);
-                const size_t at = kDibHeaderSize + (height - 1 - y) * stride + 3 * x;
-                expected[at] = U8(luma + 12), expected[at + 1] = U8(luma - 5), expected[at + 2] = U8(luma);
-            }
-        EXPECT_TRUE(d.result == JPEG_OK && d.image == expected) << width << "x" << height << " H" << h0 << "V" << v0;
+        const Bytes file = Headers(width, height, {U8(h0 << 4 | v0), 0x11, 0x11}) + bits.Done() + Eoi();
+        // At 1/k the blocks are flat, so pixel (x, y) is full-size pixel (kx, ky), and the picture is rounded up.
+        for (int shift = 0, k = 1; shift <= 3; ++shift, k *= 2) {
+            Counter work;
+            JpegDecodeSetup setup = {{}, work.Use(), &kScalarPixelKernels, DecodeMcuReference, U8(shift)};
+            const Decoded d = Decode(file, &setup);
+            const int w = (width + k - 1) / k, h = (height + k - 1) / k;
+            const uint32_t stride = DibRowBytes24(w);
+            Bytes expected(kDibHeaderSize + (h + 15) * stride);
+            const DibHeader header = {40, w, h, 1, 24, 0, h * stride, 0, 0, 0, 0};
+            memcpy(expected.data(), &header, sizeof header);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const int fx = k * x, fy = k * y;
+                    const int luma = 100 + 8 * ((fy / mh) * columns + fx / mw) + 2 * ((fy % mh) / 8 * h0 + (fx % mw) / 8);
+                    const size_t at = kDibHeaderSize + (h - 1 - y) * stride + 3 * x;
+                    expected[at] = U8(luma + 12), expected[at + 1] = U8(luma - 5), expected[at + 2] = U8(luma);
+                }
+            EXPECT_TRUE(d.result == JPEG_OK && d.image == expected)
+                << width << "x" << height << " H" << h0 << "V" << v0 << " at 1/" << k;
+        }
     }
 }
 

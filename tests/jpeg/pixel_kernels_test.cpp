@@ -1,5 +1,6 @@
-// The pixel kernels: the transform against its definition and the colour
-// conversion against known answers, both kernel sets; the fast (SSE2) stores
+// The pixel kernels: the transform against its definition, the reduced one
+// against the means of the full one, and the colour conversion against known
+// answers, both kernel sets; the fast (SSE2) stores and reduced transform
 // against the scalar ones. Placement in a picture is the MCU grid test's.
 #include <cmath>
 #include <random>
@@ -46,6 +47,42 @@ TEST(PixelKernels, TheTransformFollowsItsDefinition) {
                 }
             kernels->inverseDct8x8(block);
             ASSERT_EQ(memcmp(block, expected, sizeof block), 0) << trial;
+        }
+}
+
+TEST(PixelKernels, TheReducedTransformIsTheMeanOfTheFullOne) {
+    // The model: the transform in doubles, (1/4) Σ C(u)C(v) F cos cos with C(0) = 1/√2, each sample the mean
+    // of the samples it covers. The kernel's fixed point may round a sample either way. On any input, even
+    // far outside a picture's range, the fast kernel gives the scalar samples.
+    const double pi = 4 * std::atan(1.0);
+    const int shapes[][2] = {{4, 4}, {8, 8}, {2, 2}, {1, 1}, {8, 4}, {4, 8}, {4, 2}, {2, 4}, {2, 1}, {1, 2}};
+    std::mt19937 random(3);
+    for (const auto& [columns, rows] : shapes)
+        for (int trial = 0; trial < 700; ++trial) {
+            const int regime = trial % 7;  // 1-3 a picture's range, the rest any 16-bit value
+            int16_t block[64];
+            for (int i = 0; i < 64; ++i)  // every eighth block the DC alone
+                block[i] = static_cast<int16_t>(i && (trial % 8 == 0 || random() % 3) ? 0 : Sample(random, regime));
+            int16_t samples[64] = {}, fast[64] = {};
+            kScalarPixelKernels.inverseDctReduced(block, columns, rows, samples, 8);
+            FastPixelKernels().inverseDctReduced(block, columns, rows, fast, 8);
+            ASSERT_EQ(memcmp(samples, fast, sizeof fast), 0) << columns << "x" << rows << " " << trial;
+            if (regime < 1 || regime > 3) continue;
+            double full[8][8] = {};
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 8; ++x)
+                    for (int v = 0; v < 8; ++v)
+                        for (int u = 0; u < 8; ++u)
+                            full[y][x] += (u ? 1 : std::sqrt(0.5)) * (v ? 1 : std::sqrt(0.5)) / 4 * block[8 * v + u] *
+                                          std::cos((2 * x + 1) * u * pi / 16) * std::cos((2 * y + 1) * v * pi / 16);
+            const int kx = 8 / columns, ky = 8 / rows;
+            for (int r = 0; r < rows; ++r)
+                for (int c = 0; c < columns; ++c) {
+                    double mean = 0;
+                    for (int y = ky * r; y < ky * r + ky; ++y)
+                        for (int x = kx * c; x < kx * c + kx; ++x) mean += full[y][x] / (kx * ky);
+                    ASSERT_LE(std::abs(samples[8 * r + c] - std::floor(mean)), 1) << columns << "x" << rows << " " << trial;
+                }
         }
 }
 

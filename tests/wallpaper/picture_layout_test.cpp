@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "jpeg/jpeg_decoder.h"
@@ -78,6 +79,15 @@ TEST(BmpImage, TheHeaderDescribesOnlyBytesThatAreThereAndTheRowsFollowTheColourT
         WallpaperJob job{};
         job.header = reinterpret_cast<DibHeader*>(image.data());
         EXPECT_EQ(AcceptPicture(&job, "x.jpg"), JPEG_INVALID) << field;
+    }
+    // A 4 x 3 block at half size stands for a 7 or 8 x 5 or 6 file; from a 9-wide one it would be cut short.
+    for (const auto& [fileWidth, fileHeight, code] : {std::tuple{7, 6, 0}, {8, 5, 0}, {9, 6, int{JPEG_INVALID}}}) {
+        std::vector<uint8_t> image = Image(4, 3, 24);
+        WallpaperJob job{};
+        job.header = reinterpret_cast<DibHeader*>(image.data());
+        job.reduction = 2, job.sourceWidth = fileWidth, job.sourceHeight = fileHeight;
+        EXPECT_EQ(AcceptPicture(&job, "x.jpg"), code) << fileWidth;
+        EXPECT_EQ(std::vector<int32_t>({job.sourceWidth, job.sourceHeight}), std::vector<int32_t>({fileWidth, fileHeight}));
     }
 }
 

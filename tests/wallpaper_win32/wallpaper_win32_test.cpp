@@ -161,6 +161,28 @@ TEST_F(WallpaperTest, ShrinkAndWriteCleanUpAndEachFailureShowsItsMessageAndKeeps
     const std::string wallpaper = ReadBytes(kestrova);
     EXPECT_EQ(wallpaper.substr(30, 4), std::string(4, '\0'));  // BI_RGB, whatever GDI said
     EXPECT_EQ(wallpaper.substr(54, 3), "\x80\x80\x80") << "the first pixel is the picture's, not a mask";
+    // A JPEG twice the screen both ways is decoded at half size, yet makes today's wallpaper: 1024 x 768 at 0, 0,
+    // the top 8 of its 1568 rows cropped, red and green above, blue and yellow below (cjpeg -quality 90 -optimize).
+    ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN) * 1000 + GetSystemMetrics(SM_CYSCREEN), 1024768);
+    UsePicture("q.jpg", ReadBytes(KESTROVA_WALLPAPER_TEST_DATA "/quarters-2080x1568.jpg"));
+    mainJob.displayMode = Center;
+    ChangeWallpaper(&mainJob);
+    EXPECT_TRUE(mainJob.reduction == 2 && mainJob.sourceWidth == 2080 && mainJob.sourceHeight == 1568);
+    const std::string quarters = ReadBytes(kestrova);
+    ASSERT_EQ(quarters.size(), 54u + 1024 * 768 * 4);
+    EXPECT_EQ(DesktopValues(), (std::vector<std::string>{Sz("0"), Sz("0"), Sz("0"), Sz("0"), Sz(kestrova)}));
+    // Blue, green, red as 0 or 1 each, at the pixel `at` rows from the top and `x` columns in.
+    const auto bits = [&](int row, int x) {
+        std::string bgr;
+        for (int channel = 0; channel < 3; ++channel)
+            bgr += static_cast<uint8_t>(quarters[54 + 4 * ((767 - row) * 1024 + x) + channel]) > 127 ? '1' : '0';
+        return bgr;
+    };
+    EXPECT_EQ(bits(0, 8) + bits(0, 1015) + bits(767, 8) + bits(767, 1015), "001010100011");
+    // The quarters meet where they did: 776 of the 1560 rows kept are red, 382.03 of 768.
+    EXPECT_EQ(bits(381, 8) + bits(383, 8) + bits(8, 511) + bits(8, 513), "001100001010");
+    UsePicture("big.bmp", "");
+    ChangeWallpaper(&mainJob);
     const std::vector<std::string> before = DesktopValues();
     EXPECT_EQ(before.back(), Sz(kestrova));
     mainJob.targetWidth = mainJob.targetHeight = 0x7FFFFFF;  // no bitmap of that size: stage 1 at the latest
