@@ -68,8 +68,10 @@ extern const JpegPixelKernels kSse2PixelKernels;
 // samples); kept to 16 bits.
 // samples[stride * r + c] gets row r, column c.
 void InverseDctReduced(const int16_t* coefficients, int columns, int rows, int16_t* samples, int stride);
-// Its weights for four samples from eight (the picture at 1/2), x 2048.
+// Its weights for four and two samples from eight (the picture at 1/2 and
+// 1/4), x 2048.
 extern const int32_t kHalfSizeWeights[4][8];
+extern const int32_t kQuarterSizeWeights[2][8];
 
 // The SSE2 kernels where the build has them, else the scalar ones.
 const JpegPixelKernels& FastPixelKernels();

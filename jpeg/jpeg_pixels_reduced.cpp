@@ -9,28 +9,30 @@
 // (the mean of cos((2j + 1 - k)uπ/16) over the k samples j it covers), 2048
 // for u = 0. So an output sample is the exact mean of the k full-size samples
 // it covers: the higher frequencies fold onto it instead of being dropped,
-// which keeps fine detail from shifting the mean. This is k = 2.
+// which keeps fine detail from shifting the mean. These are k = 2 and 4.
 const int32_t kHalfSizeWeights[4][8] = {{2048, 2624, 1892, 922, 0, -616, -784, -522},
                                         {2048, 1087, -1892, -2225, 0, 1487, 784, -216},
                                         {2048, -1087, -1892, 2225, 0, -1487, 784, 216},
                                         {2048, -2624, 1892, -922, 0, 616, -784, 522}};
 
+const int32_t kQuarterSizeWeights[2][8] = {{2048, 1856, 0, -652, 0, 435, 0, -369},
+                                           {2048, -1856, 0, 652, 0, -435, 0, 369}};
+
 namespace {
 
-// k = 1 (the plain transform, for chroma kept at its own size one way), 4, 8.
+// k = 1 (the plain transform, for chroma kept at its own size one way) and 8.
 const int32_t kWeights1[8][8] = {
     {2048, 2841, 2676, 2408, 2048, 1609, 1108, 565},     {2048, 2408, 1108, -565, -2048, -2841, -2676, -1609},
     {2048, 1609, -1108, -2841, -2048, 565, 2676, 2408},  {2048, 565, -2676, -1609, 2048, 2408, -1108, -2841},
     {2048, -565, -2676, 1609, 2048, -2408, -1108, 2841}, {2048, -1609, -1108, 2841, -2048, -565, 2676, -2408},
     {2048, -2408, 1108, 565, -2048, 2841, -2676, 1609},  {2048, -2841, 2676, -2408, 2048, -1609, 1108, -565}};
-const int32_t kWeights4[2][8] = {{2048, 1856, 0, -652, 0, 435, 0, -369}, {2048, -1856, 0, 652, 0, -435, 0, 369}};
 const int32_t kWeights8[1][8] = {{2048, 0, 0, 0, 0, 0, 0, 0}};
 
 template <int kSize>
 struct Weights;
 template <> struct Weights<8> { static constexpr const int32_t (&table)[8][8] = kWeights1; };
 template <> struct Weights<4> { static constexpr const int32_t (&table)[4][8] = kHalfSizeWeights; };
-template <> struct Weights<2> { static constexpr const int32_t (&table)[2][8] = kWeights4; };
+template <> struct Weights<2> { static constexpr const int32_t (&table)[2][8] = kQuarterSizeWeights; };
 template <> struct Weights<1> { static constexpr const int32_t (&table)[1][8] = kWeights8; };
 
 inline int32_t Clamp(int32_t value, int32_t low, int32_t high) { return value < low ? low : value > high ? high : value; }

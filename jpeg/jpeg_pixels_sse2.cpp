@@ -381,17 +381,15 @@ inline __m128i LoadWeights(const int32_t* weights) {
                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 4)));
 }
 
-// The 4 x 4 case (the picture at 1/2) with pmaddwd: the scalar code's exact
-// sums, shifts and final clamp. Its first pass clamps at 2^17; here a block
-// whose first pass leaves 16 bits (damaged data only) goes to the scalar code.
-void InverseDctReducedSse2(const int16_t* coefficients, int columns, int rows, int16_t* samples, int stride) {
-    if (columns != 4 || rows != 4) {
-        InverseDctReduced(coefficients, columns, rows, samples, stride);
-        return;
-    }
+// The square cases of the picture at 1/2 and 1/4 with pmaddwd: the scalar
+// code's exact sums, shifts and final clamp. Its first pass clamps at 2^17;
+// here a block whose first pass leaves 16 bits (damaged data only) goes to
+// the scalar code. Lanes from kSize on carry zeros.
+template <int kSize>
+bool ReduceSquare(const int32_t (&table)[kSize][8], const int16_t* coefficients, int16_t* samples, int stride) {
     __m128i weights[4];
-    for (int m = 0; m < 4; ++m) weights[m] = LoadWeights(kHalfSizeWeights[m]);
-    __m128i middle[8];  // row v: its four first-pass outputs, 16-bit, in lanes 0-3
+    for (int m = 0; m < 4; ++m) weights[m] = m < kSize ? LoadWeights(table[m]) : _mm_setzero_si128();
+    __m128i middle[8];  // row v: its first-pass outputs, 16-bit, in lanes 0-3
     __m128i outside = _mm_setzero_si128();
     for (int v = 0; v < 8; ++v) {
         const __m128i row = LoadRow(coefficients, v);
@@ -401,21 +399,28 @@ void InverseDctReducedSse2(const int16_t* coefficients, int columns, int rows, i
         middle[v] = _mm_packs_epi32(shifted, shifted);
         outside = _mm_or_si128(outside, _mm_xor_si128(_mm_srai_epi32(_mm_unpacklo_epi16(middle[v], middle[v]), 16), shifted));
     }
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) != 0xFFFF) {
-        InverseDctReduced(coefficients, columns, rows, samples, stride);
-        return;
-    }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) != 0xFFFF) return false;
     __m128i pairs[4];  // rows 2j and 2j + 1 interleaved, column by column
     for (int j = 0; j < 4; ++j) pairs[j] = _mm_unpacklo_epi16(middle[2 * j], middle[2 * j + 1]);
-    for (int r = 0; r < 4; ++r) {
-        const int32_t* down = kHalfSizeWeights[r];
+    for (int r = 0; r < kSize; ++r) {
+        const int32_t* down = table[r];
         __m128i sum = _mm_setzero_si128();
         for (int j = 0; j < 4; ++j)
             sum = _mm_add_epi32(sum, _mm_madd_epi16(pairs[j], Pair(static_cast<int16_t>(down[2 * j]),
                                                                    static_cast<int16_t>(down[2 * j + 1]))));
         const __m128i out = _mm_srai_epi32(sum, 15);
-        StoreLow8(reinterpret_cast<uint8_t*>(samples + stride * r), _mm_packs_epi32(out, out));
+        alignas(16) int16_t row[8];
+        _mm_store_si128(reinterpret_cast<__m128i*>(row), _mm_packs_epi32(out, out));
+        std::memcpy(samples + stride * r, row, kSize * sizeof(int16_t));
     }
+    return true;
+}
+
+void InverseDctReducedSse2(const int16_t* coefficients, int columns, int rows, int16_t* samples, int stride) {
+    bool done = false;
+    if (columns == 4 && rows == 4) done = ReduceSquare<4>(kHalfSizeWeights, coefficients, samples, stride);
+    if (columns == 2 && rows == 2) done = ReduceSquare<2>(kQuarterSizeWeights, coefficients, samples, stride);
+    if (!done) InverseDctReduced(coefficients, columns, rows, samples, stride);
 }
 
 }  // namespace
