@@ -151,15 +151,18 @@ TEST_F(ResidentTest, TimerTicksChangeTheWallpaperAndAFailureEndsTheProgram)
 
 TEST_F(ResidentTest, SettingsFromTheTrayRestartTheTimerOrEndTheProgram)
 {
-    // Cancelled with the interval kept: a new full period. The stop question answered yes: the end.
+    // Cancelled with an interval set, the dialog asks whether to stop. No: the interval stays and a new full
+    // period starts (inside, the dialog ran with the timer stopped). Yes: the end, with the file left alone.
     for (int answer : {IDNO, IDYES}) {
         recordedAnswer = answer;
+        recordedBoxes.clear();
         PostDialogScript([](HWND dialog) { Click(dialog, IDCANCEL); });
         SendMessageA(window, WM_COMMAND, IDM_SETTINGS, 0);
-        // Inside, the dialog runs with the timer stopped; here it is cancelled at once.
+        EXPECT_EQ(BoxTexts(), Shown(MSG_STOP_QUESTION));
+        EXPECT_TRUE(recordedBoxes.size() == 1 && recordedBoxes[0].type == MB_YESNO);
         if (answer == IDNO) {
-            EXPECT_TRUE(IsWindow(window) && KillTimer(window, IDT_CHANGE) && intervalMinutes == 5u);
-            EXPECT_EQ(appState.messageOwner, window);
+            EXPECT_TRUE(IsWindow(window) && KillTimer(window, IDT_CHANGE) && intervalMinutes == 5u &&
+                        appState.messageOwner == window);
         }
     }
     EXPECT_TRUE(!IsWindow(window) && QuitPosted() && intervalMinutes == 0u);

@@ -206,33 +206,17 @@ TEST_F(SettingsDialogTest, FolderEditRefillsTheListOnlyForADirectory)
     });
 }
 
-TEST_F(SettingsDialogTest, CancelAndResetFromTheTray)
+TEST_F(SettingsDialogTest, ResetThenOkClearsTheOccasionsAndTheShortcut)
 {
-    HWND resident = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    appState.residentWindow = resident;
-    WriteBytes(ini, "115\r\n" + pictures);
     WriteBytes(appState.shortcutPath, "link");
     changeAtStart = 1;
     intervalMinutes = 15;
-    // The stop question answered yes stops the interval in memory only.
-    recordedAnswer = IDYES;
-    EXPECT_EQ(RunDialogScript(resident, [](HWND dialog) { Click(dialog, IDCANCEL); }), IDCANCEL);
-    EXPECT_EQ(BoxTexts(), Shown(MSG_STOP_QUESTION));
-    EXPECT_EQ(recordedBoxes[0].type, static_cast<UINT>(MB_YESNO));
-    recordedBoxes.clear();
-    EXPECT_EQ(intervalMinutes, 0u);
-    EXPECT_EQ(ReadBytes(ini), "115\r\n" + pictures);
-    EXPECT_EQ(appState.messageOwner, resident);
-
-    // 設定解除 then OK: no shortcut, nothing timed.
-    intervalMinutes = 15;
-    EXPECT_EQ(RunDialogScript(resident, [](HWND dialog) {
+    EXPECT_EQ(RunDialogScript(nullptr, [](HWND dialog) {
         Click(dialog, IDC_RESET);
         EXPECT_TRUE(Enabled(dialog, IDC_INTERVAL) && !Enabled(dialog, IDC_MINUTES));
         Click(dialog, IDOK);
     }), IDOK);
     EXPECT_TRUE(changeAtStart == 0 && intervalMinutes == 0 && !ShortcutExists());
-    DestroyWindow(resident);
 }
 
 TEST_F(SettingsDialogTest, TheShortcutStartsTheProgramWithAuto)

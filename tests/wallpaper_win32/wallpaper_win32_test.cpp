@@ -122,6 +122,28 @@ TEST_F(WallpaperTest, LoadKeepsTheBmpAsStoredOrShowsItsRefusalOnceKeepingNothing
     }
 }
 
+// An 8 x 8 grey baseline JPEG as an encoder writes it (without its JFIF segment).
+const std::string kGreyJpeg(
+    "\xff\xd8\xff\xdb\x00\x43\x00\x08\x06\x06\x07\x06\x05\x08\x07\x07\x07\x09\x09\x08\x0a\x0c\x14\x0d\x0c\x0b"
+    "\x0b\x0c\x19\x12\x13\x0f\x14\x1d\x1a\x1f\x1e\x1d\x1a\x1c\x1c\x20\x24\x2e\x27\x20\x22\x2c\x23\x1c\x1c\x28"
+    "\x37\x29\x2c\x30\x31\x34\x34\x34\x1f\x27\x39\x3d\x38\x32\x3c\x2e\x33\x34\x32\xff\xc0\x00\x0b\x08\x00\x08"
+    "\x00\x08\x01\x01\x11\x00\xff\xc4\x00\x14\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+    "\x00\x06\xff\xc4\x00\x18\x10\x00\x02\x03\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x04\x05"
+    "\x21\x32\xff\xda\x00\x08\x01\x01\x00\x00\x3f\x00\x37\x02\x86\x68\xff\xd9", 148);
+
+// A picture that fits: a BMP is shown from its own file, a JPEG through kestrova.bmp.
+TEST_F(WallpaperTest, AFittingBmpIsShownAsItIsAndAJpegAsKestrovaBmp)
+{
+    const struct { const char* name; std::string bytes; const char* shown; } rows[] = {
+        {"p.bmp", SolidBmp(8, 8), "p.bmp"}, {"p.jpg", kGreyJpeg, "kestrova.bmp"}};
+    for (const auto& r : rows) {
+        UsePicture(r.name, r.bytes);
+        ChangeWallpaper(&mainJob);
+        EXPECT_EQ(DesktopValue("Wallpaper"), Sz(folder.Child(r.shown))) << r.name;
+    }
+    EXPECT_EQ(BoxTexts(), "");
+}
+
 TEST_F(WallpaperTest, ShrinkAndWriteCleanUpAndEachFailureShowsItsMessageAndKeepsTheWallpaperWhole)
 {
     const uint32_t width = GetSystemMetrics(SM_CXSCREEN) + 1, height = GetSystemMetrics(SM_CYSCREEN) + 1;
