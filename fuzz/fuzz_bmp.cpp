@@ -1,6 +1,8 @@
-// Arbitrary bytes as the part of a .bmp file the reader keeps (everything after the 14-byte file header): the
-// layout check, then for what it takes, the picture fields and the fit on a few screens. Every byte that GDI or
-// the writer may read, worked out here the plain way, is touched, so ASan reports a bound that is too generous.
+// Arbitrary bytes as the part of a .bmp file the reader keeps (everything after the 14-byte BITMAPFILEHEADER): the
+// layout check, then for what it takes, the picture fields and the fit on a few screens. The bytes GDI and the writer
+// read are found by walking the file field by field as GDI lays it out, and touched, so ASan reports a bound of the
+// reader's that is too generous; where the pixels start must agree with the reader's.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -18,6 +20,27 @@ void Touch(const uint8_t* bytes, uint64_t count)
     uint8_t sum = 0;
     for (uint64_t i = 0; i < count; ++i) sum = static_cast<uint8_t>(sum + bytes[i]);
     sink = sum;
+}
+
+// The info header (its first field is its size: 40 bytes, or 52 to 124 for the later versions, which hold their
+// masks themselves), the masks after a 40-byte one (three with BI_BITFIELDS, four with BI_ALPHABITFIELDS), the
+// RGBQUAD table (biClrUsed entries, at most 256, else a full palette up to 8 bits per pixel), then the pixels:
+// rows of width times bit count bits, each padded to 4 bytes, or for run-length and other codings biSizeImage bytes.
+std::vector<std::pair<uint64_t, uint64_t>> GdiReads(const uint8_t* dib)
+{
+    const auto field = [dib](size_t at, int bytes) {
+        uint32_t value = 0;
+        while (bytes--) value = value << 8 | dib[at + bytes];
+        return value;
+    };
+    const uint32_t size = field(0, 4), bits = field(14, 2), coding = field(16, 4);
+    const int64_t width = static_cast<int32_t>(field(4, 4)), height = static_cast<int32_t>(field(8, 4));
+    const uint64_t masks = size != 40 ? 0 : coding == 3 ? 12 : coding == 6 ? 16 : 0;
+    uint64_t entries = std::min<uint64_t>(field(32, 4), 256), pixels = field(20, 4);
+    if (entries == 0 && bits <= 8) entries = uint64_t{1} << bits;
+    const uint64_t rowBytes = (static_cast<uint64_t>(width) * bits + 7) / 8;
+    if (coding == 0 || coding == 3 || coding == 6) pixels = (rowBytes + (4 - rowBytes % 4) % 4) * (height < 0 ? -height : height);
+    return {{0, size}, {size, masks}, {size + masks, 4 * entries}, {size + masks + 4 * entries, pixels}};
 }
 
 void CheckFit(WallpaperJob* job, int32_t screenWidth, int32_t screenHeight)
@@ -41,20 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     WallpaperJob job{};
     job.header = reinterpret_cast<DibHeader*>(image.data());
     if (CheckBmpImage(image.data(), static_cast<uint32_t>(size)) != 0 || AcceptPicture(&job, "fuzz.bmp") != 0) return 0;
-    const DibHeader& header = *job.header;
-    // GDI's reading: the header, bit-field masks at byte 40 (after a 40-byte header, they come before the
-    // colour table), up to 256 colour entries when biClrUsed names them at any depth, then the rows.
-    const uint32_t masks = header.biCompression == 3 ? 12 : header.biCompression == 6 ? 16 : 0;
-    const uint64_t colours = header.biClrUsed ? (header.biClrUsed < 256 ? header.biClrUsed : 256)
-                                              : header.biBitCount <= 8 ? 1u << header.biBitCount : 0;
-    const uint64_t tableStart = header.biSize + (header.biSize == 40 ? masks : 0);
-    const uint64_t rowBytes = (static_cast<uint64_t>(header.biWidth) * header.biBitCount + 31) / 32 * 4;
-    Touch(image.data(), header.biSize);
-    Touch(image.data() + 40, masks);
-    Touch(image.data() + tableStart, 4 * colours);
-    if (job.sourceBits != image.data() + tableStart + 4 * colours) __builtin_trap();  // GDI would draw the wrong bytes
-    Touch(job.sourceBits, header.biCompression == 0 || masks ? rowBytes * static_cast<uint64_t>(job.sourceHeight)
-                                                              : header.biSizeImage);
+    const auto reads = GdiReads(image.data());
+    for (const auto& [at, count] : reads) Touch(image.data() + at, count);
+    if (job.sourceBits != image.data() + reads.back().first) __builtin_trap();  // GDI would draw the wrong bytes
     for (job.displayMode = 0; job.displayMode < 3; ++job.displayMode)
         for (const auto& [width, height] : {std::pair{1024, 768}, {1920, 1080}, {1, 1}}) CheckFit(&job, width, height);
     return 0;

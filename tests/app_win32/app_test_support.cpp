@@ -7,6 +7,7 @@
 
 #include "base/alert_user.h"
 #include "base/app_state.h"
+#include "base/dib_image.h"
 #include "settings/settings_dialog.h"
 #include "base/wallpaper_settings.h"
 #include "wallpaper/wallpaper_job.h"
@@ -88,22 +89,41 @@ void WriteBytes(const std::string& path, const std::string& bytes)
     ASSERT_TRUE(file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush().good()) << path;
 }
 
-std::string SolidBmp(int32_t width, int32_t height, uint32_t bgr)
+std::string DeepFolder(const ScratchFolder& folder, size_t pathLength)
+{
+    const std::string deep = folder.Child(std::string(pathLength - folder.path().size() - 14, 'd').c_str());
+    CreateDirectoryA(deep.c_str(), nullptr);
+    return deep;
+}
+
+std::string DesktopValue(const char* name)
+{
+    char data[1024];
+    DWORD size = sizeof data;
+    return RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", name, RRF_RT_REG_SZ, nullptr, data, &size) == 0
+               ? std::string(data, size)
+               : "<missing>";
+}
+
+DibHeader Rgb24(int32_t width, int32_t height, bool topDown)
 {
     const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
-    const uint32_t size = rowBytes * static_cast<uint32_t>(height < 0 ? -height : height);
-    std::string file = "BM";
-    auto put = [&file](uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; i++) file += static_cast<char>(value >> (8 * i));
-    };
-    put(54 + size, 4), put(0, 4), put(54, 4);                         // file header
-    put(40, 4), put(width, 4), put(height, 4), put(1, 2), put(24, 2);  // info header
-    put(0, 4), put(size, 4), put(0, 16);
-    std::string row;
-    for (int x = 0; x < width; x++) row += std::string(reinterpret_cast<const char*>(&bgr), 3);
-    row.resize(rowBytes, '\0');
-    while (file.size() < 54 + size) file += row;
-    return file;
+    return {40, width, topDown ? -height : height, 1, 24, 0, rowBytes * static_cast<uint32_t>(height), 0, 0, 0, 0};
+}
+
+std::string BmpFile(const DibHeader& header, const std::string& masks, const std::function<uint32_t(int32_t, int32_t)>& bgr)
+{
+    const uint32_t offset = 54 + static_cast<uint32_t>(masks.size()), size = offset + header.biSizeImage;
+    const auto bytes = [](const void* data, size_t count) { return std::string(static_cast<const char*>(data), count); };
+    std::string pixels(header.biSizeImage, '\x80');
+    const int32_t height = header.biHeight < 0 ? -header.biHeight : header.biHeight;
+    for (int32_t stored = 0; bgr && stored < height; ++stored) {
+        for (int32_t x = 0; x < header.biWidth; ++x) {
+            const uint32_t colour = bgr(x, header.biHeight < 0 ? stored : height - 1 - stored);
+            pixels.replace(stored * (header.biSizeImage / height) + 3 * x, 3, bytes(&colour, 3));
+        }
+    }
+    return "BM" + bytes(&size, 4) + std::string(4, '\0') + bytes(&offset, 4) + bytes(&header, 40) + masks + pixels;
 }
 
 void PumpMessages()

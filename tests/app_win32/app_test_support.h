@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/dib_image.h"
 #include "base/messages.h"
 
 #include <functional>
@@ -49,8 +50,19 @@ private:
 std::string ReadBytes(const std::string& path);  // "<missing>" when it cannot be opened
 void WriteBytes(const std::string& path, const std::string& bytes);
 
-// A 24-bit BMP file of one colour (blue, green, red bytes).
-std::string SolidBmp(int32_t width, int32_t height, uint32_t bgr = 0x808080);
+// A folder inside `folder` named so that the path of a 12-letter file in it is `pathLength` bytes long.
+std::string DeepFolder(const ScratchFolder& folder, size_t pathLength);
+
+// A value under HKCU\Control Panel\Desktop: its REG_SZ bytes with their zero, or "<missing>".
+std::string DesktopValue(const char* name);
+
+// A BMP file: the file header, `header`, `masks`, then biSizeImage bytes of grey, or for a 24-bit picture rows
+// coloured by `bgr` (blue, green, red of the pixel at x, y counted from the top as shown).
+std::string BmpFile(const DibHeader& header, const std::string& masks = "",
+                    const std::function<uint32_t(int32_t x, int32_t y)>& bgr = nullptr);
+// 24 bits per pixel, bottom-up (topDown: negative height), with biSizeImage filled in.
+DibHeader Rgb24(int32_t width, int32_t height, bool topDown = false);
+inline std::string SolidBmp(int32_t width, int32_t height) { return BmpFile(Rgb24(width, height)); }
 
 // Dispatches whatever waits in this thread's queue (WM_QUIT excepted).
 void PumpMessages();

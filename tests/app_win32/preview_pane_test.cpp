@@ -19,26 +19,16 @@ namespace {
 
 constexpr COLORREF kRed = RGB(255, 0, 0), kGreen = RGB(0, 255, 0), kBlue = RGB(0, 0, 255), kYellow = RGB(255, 255, 0);
 
-// A 24-bit BMP file whose quarters are, as shown, red and green above, blue and yellow below.
+// A picture whose quarters are, as shown, red and green above, blue and yellow below.
 std::string QuarterBmp(int32_t width, int32_t height, bool topDown)
 {
-    const char* const blueGreenRed[] = {"\0\0\xff", "\0\xff\0", "\xff\0\0", "\0\xff\xff"};
-    const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
-    const DibHeader header{40, width, topDown ? -height : height, 1, 24, 0, rowBytes * height, 0, 0, 0, 0};
-    std::string file = "BM" + std::string(12, '\0') + std::string(reinterpret_cast<const char*>(&header), 40);
-    for (int32_t stored = 0; stored < height; ++stored) {
-        const bool below = (topDown ? stored : height - 1 - stored) >= height / 2;
-        std::string row(rowBytes, '\0');
-        for (int32_t x = 0; x < width; ++x) row.replace(3 * x, 3, blueGreenRed[2 * below + (x >= width / 2)], 3);
-        file += row;
-    }
-    return file;
+    return BmpFile(Rgb24(width, height, topDown), "", [=](int32_t x, int32_t y) {
+        const uint32_t redGreenBlueYellow[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00};
+        return redGreenBlueYellow[2 * (y >= height / 2) + (x >= width / 2)];
+    });
 }
 
-struct Probe {
-    int x, y;
-    COLORREF colour;
-};
+struct Probe { int x, y; COLORREF colour; };
 
 class PreviewPaneTest : public ShellTest {
 protected:
@@ -54,9 +44,7 @@ protected:
         pictureBlock = nullptr;
         pictureJob = nullptr;
         strcpy(dialogJob.folder, folder.path().c_str());
-        WNDCLASSA parentClass{};
-        parentClass.lpfnWndProc = DefWindowProcA;
-        parentClass.lpszClassName = "PreviewTestDialog";
+        const WNDCLASSA parentClass{0, DefWindowProcA, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, "PreviewTestDialog"};
         RegisterClassA(&parentClass);
         dialog = CreateWindowExA(WS_EX_TOPMOST, "PreviewTestDialog", "", WS_POPUP | WS_VISIBLE, 0, 0, 373, 220, nullptr,
                                  nullptr, nullptr, nullptr);
@@ -67,11 +55,7 @@ protected:
         previewDefaultProc = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrA(previewPane, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PreviewPaneProc)));
     }
-    void TearDown() override
-    {
-        DestroyWindow(dialog);
-        ShellTest::TearDown();
-    }
+    void TearDown() override { DestroyWindow(dialog), ShellTest::TearDown(); }
     int Load(WallpaperJob* job, const std::string& bytes)
     {
         WriteBytes(folder.Child("p.bmp"), bytes);

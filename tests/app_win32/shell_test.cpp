@@ -7,6 +7,7 @@
 
 #include "base/alert_user.h"
 #include "base/app_state.h"
+#include "app/resident_window.h"
 #include "app/startup.h"
 #include "base/messages.h"
 #include "settings/settings_file.h"
@@ -15,7 +16,6 @@
 #include "wallpaper/wallpaper_job.h"
 
 namespace {
-
 
 TEST_F(ShellTest, CommandLineProgramPathAndShortcutPath)
 {
@@ -123,14 +123,35 @@ TEST_F(ShellTest, SaveReplacesTheIniWholeOrLeavesItAsItWas)
     }
     // A settings file at the longest path the system takes is saved too.
     ScratchFolder folder;
-    const std::string deep = folder.Child(std::string(246 - folder.path().size() - 1, 'd').c_str());
-    CreateDirectoryA(deep.c_str(), nullptr);
-    const std::string ini = deep + "\\kestrova.ini";
-    ASSERT_EQ(ini.size(), 259u);
+    const std::string ini = DeepFolder(folder, 259) + "\\kestrova.ini";
     strcpy(appState.programPath, ini.c_str());
     appState.programPathLength = 259;
     EXPECT_EQ(SaveSettings(), 0);
     EXPECT_EQ(ReadBytes(ini).substr(0, 6), "1230\r\n");
+}
+
+// A second start finds the running copy by its box's caption or its window's class.
+TEST_F(ShellTest, ASecondStartAsksTheResidentCopyForItsSettings)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.lpszClassName = kResidentClassName;
+    RegisterClassA(&windowClass);
+    const struct { const char* label; bool box, resident, asked; } rows[] = {
+        {"resident copy", false, true, true}, {"its message box is up instead", true, true, false},
+        {"nothing running", false, false, false}};
+    for (const auto& r : rows) {
+        HWND box = r.box ? CreateWindowA("STATIC", MessageText(MSG_TITLE), WS_POPUP, 0, 0, 1, 1, 0, 0, 0, 0) : nullptr;
+        HWND resident = r.resident ? CreateWindowA(kResidentClassName, "", WS_POPUP, 0, 0, 1, 1, 0, 0, 0, 0) : nullptr;
+        HandOverToRunningCopy();
+        MSG message;
+        const bool asked = PeekMessageA(&message, resident, WM_COMMAND, WM_COMMAND, PM_REMOVE) &&
+                           message.hwnd == resident && message.wParam == IDM_SETTINGS;
+        EXPECT_EQ(asked, r.asked) << r.label;
+        DestroyWindow(box);
+        DestroyWindow(resident);
+    }
+    UnregisterClassA(kResidentClassName, nullptr);
 }
 
 std::string Resource(LPCSTR name, LPCSTR type)
@@ -141,41 +162,16 @@ std::string Resource(LPCSTR name, LPCSTR type)
                  : "";
 }
 
-TEST(Resources, IconAndManifest)
+TEST(Resources, IconManifestAndTheAboutText)
 {
     // One image, 32 x 32, 16 colours, 4 bits per pixel.
     EXPECT_EQ(Resource("ICON", MAKEINTRESOURCEA(14)).substr(4, 10), std::string("\1\0\x20\x20\x10\0\1\0\4\0", 10));
-    // DPI-aware, so that the screen size is in real pixels; Vista to 11.
+    // DPI-aware, so that the screen size is in real pixels; the common controls of the system's own look.
     const std::string manifest = Resource(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
-    for (const char* part : {">true</dpiAware>", ">system</dpiAwareness>", "\"Microsoft.Windows.Common-Controls\"", "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
-                             "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
-                             "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+    for (const char* part : {">true</dpiAware>", ">system</dpiAwareness>", "\"Microsoft.Windows.Common-Controls\""})
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
-}
-
-TEST(Resources, EveryMessageIsItsCodePage932BytesAndEveryLoaderCodeHasOne)
-{
-    const wchar_t* expected[MSG_COUNT + 1] = {
-        L"ミルフォス", L"メモリの獲得に失敗しました", L"画像ファイルの読み込みに失敗しました",
-        L"無効な画像ファイルが指定されました", L"プログレッシブJPEGはサポートしていません",
-        L"プログラム(kestrova.exe)の拡張子が認識できません", L"デスクトップが認識できません",
-        L"24bit以上のカラーモードでご使用ください", L"設定ファイル(kestrova.ini)が見つかりません",
-        L"設定ファイル(kestrova.ini)が壊れています", L"設定ファイル(kestrova.ini)を作成できませんでした",
-        L"壁紙フォルダに画像ファイルがありません", L"ファイルが開けません\n%s", L"画像の縮小に失敗しました (%d)",
-        L"一時ファイル(kestrova.bmp)の書き込みに失敗しました", L"壁紙用一時ファイル(kestrova.bmp)が作成できません",
-        L"メインウィンドウが作成できません", L"ミルフォス\u3000V1.2\n\nフォルダの画像から壁紙を選んで変更します",
-        L"設定変更", L"バージョン情報", L"終了", L"ミルフォス\u3000V1.2", L"ミルフォスを中止しますか？",
-        L"壁紙フォルダが見つかりません", L"指定時間に誤りがあります", L"",  // an id past the table
-    };
-    for (int id = 0; id <= MSG_COUNT; id++) {
-        wchar_t wide[128];
-        int length = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, MessageText(MessageId(id)), -1, wide, 128);
-        EXPECT_EQ(std::wstring(wide, length > 0 ? length - 1 : 0), expected[id]) << id;
-    }
-    const MessageId loader[] = {MSG_PICTURE_INVALID, MSG_NO_MEMORY, MSG_PICTURE_READ_FAILED, MSG_PICTURE_INVALID,
-                                MSG_PICTURE_PROGRESSIVE, MSG_PICTURE_INVALID};  // codes 0 to 5
-    for (int code = 0; code <= 5; code++)
-        EXPECT_STREQ(LoadFailureText(code), MessageText(loader[code])) << code;
+    // The texts are code page 932 bytes: the ideographic space is 81 40, and the box shows two line breaks.
+    EXPECT_EQ(std::string(MessageText(MSG_ABOUT)).substr(0, 18), "\x83\x7e\x83\x8b\x83\x74\x83\x48\x83\x58\x81\x40V1.2\n\n");
 }
 
 }  // namespace

@@ -17,24 +17,11 @@
 
 namespace {
 
-// The boxes' texts; pipelineBusy while one was up, and whether a picture was still held (a paint in the box's
-// loop could hand it to GDI).
-std::vector<std::string> messages;
-int busyThen = -1;
-bool pictureHeldThen;
-int WINAPI RecordText(HWND, LPCSTR text, LPCSTR, UINT)
-{
-    pictureHeldThen = pictureBlock || mainJob.header || mainJob.sourceBits || mainJob.outputBits;
-    return busyThen = pipelineBusy, messages.push_back(text), IDOK;
-}
-
 class WallpaperTest : public ShellTest {
 protected:
     void SetUp() override
     {
         ShellTest::SetUp();
-        messages.clear();
-        alertMessageBox = RecordText;
         appState.uiFlags = DialogOpen;  // so that "once" can be counted
         appState.desktopWindow = GetDesktopWindow();
         pipelineBusy = 0;
@@ -50,50 +37,35 @@ protected:
     ScratchFolder folder;
 };
 
-// A BMP file: the header, `masks`, then biSizeImage bytes of grey.
-std::string Bmp(const DibHeader& header, const std::string& masks = "")
-{
-    return "BM" + std::string(12, '\0') + std::string(reinterpret_cast<const char*>(&header), 40) + masks +
-           std::string(header.biSizeImage, '\x80');
-}
-
-// The wallpaper's values under HKCU\Control Panel\Desktop: each one's REG_SZ bytes with their zero, or "<missing>".
+// The wallpaper's values on the desktop key.
 std::vector<std::string> DesktopValues()
 {
     std::vector<std::string> values;
-    for (const char* name : {"TileWallpaper", "WallpaperStyle", "WallPaperOriginX", "WallPaperOriginY", "Wallpaper"}) {
-        char data[1024];
-        DWORD size = sizeof data;
-        const LONG read = RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", name, RRF_RT_REG_SZ, nullptr, data, &size);
-        values.push_back(read == ERROR_SUCCESS ? std::string(data, size) : "<missing>");
-    }
+    for (const char* name : {"TileWallpaper", "WallpaperStyle", "WallPaperOriginX", "WallPaperOriginY", "Wallpaper"})
+        values.push_back(DesktopValue(name));
     return values;
 }
 
 std::string Sz(const std::string& text) { return text + '\0'; }
 
-TEST_F(WallpaperTest, ScanCountsPicksAndTheRandomChangeTakesPictureRandModuloCount)
+TEST_F(WallpaperTest, ScanCountsPicksAndTheRandomChangeReachesEveryPicture)
 {
     for (const std::string& unsearchable : {std::string(""), folder.Child("nowhere"), folder.path()})
         EXPECT_TRUE(ScanPictureFolder(nullptr, -1, unsearchable.c_str()) == 0 &&
                     ScanPictureFolder(nullptr, 0, unsearchable.c_str()) == -1) << unsearchable;
     ChangeWallpaperAtRandom();
-    EXPECT_EQ(messages, std::vector<std::string>{MessageText(MSG_NO_PICTURES)});
+    EXPECT_EQ(BoxTexts(), Shown(MSG_NO_PICTURES));
     for (const char* name : {"a.JPG", "b.Jpeg", "c.bmp", "KESTROVA.BMP", "d.gif", "e", "f.jpg.txt"})
         WriteBytes(folder.Child(name), "x");
     EXPECT_EQ(ScanPictureFolder(nullptr, -1, (folder.path() + "\\").c_str()), 3);
     EXPECT_EQ(ScanPictureFolder(nullptr, 3, mainJob.folder), -1);  // counted 3, so there is no picture 3
     std::set<std::string> picked;
-    for (unsigned seed = 1; seed <= 9; ++seed) {
-        srand(seed);
-        const int pick = rand() % 3;
+    for (unsigned seed = 1; seed <= 30; ++seed) {
         srand(seed);
         ChangeWallpaperAtRandom();  // its load fails: none of the files is a picture inside
-        ASSERT_EQ(ScanPictureFolder(nullptr, pick, mainJob.folder), pick);
-        picked.insert(findData.cFileName);
-        EXPECT_EQ(std::string(currentPicturePath), folder.Child(findData.cFileName)) << seed;
+        picked.insert(currentPicturePath);
     }
-    EXPECT_EQ(picked, (std::set<std::string>{"a.JPG", "b.Jpeg", "c.bmp"}));
+    EXPECT_EQ(picked, (std::set<std::string>{folder.Child("a.JPG"), folder.Child("b.Jpeg"), folder.Child("c.bmp")}));
 }
 
 TEST_F(WallpaperTest, EveryNameTheScanHandsOnOpensAFile)
@@ -105,7 +77,7 @@ TEST_F(WallpaperTest, EveryNameTheScanHandsOnOpensAFile)
         CloseHandle(CreateFileW((wideFolder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
     pictureListBox = CreateWindowA("LISTBOX", "", LBS_SORT | LBS_HASSTRINGS, 0, 0, 9, 9, 0, 0, 0, 0);
     const int count = ScanPictureFolder(pictureListBox, -1, mainJob.folder);
-    EXPECT_GE(count, 1);
+    EXPECT_EQ(count, 2);
     EXPECT_EQ(ScanPictureFolder(nullptr, count, mainJob.folder), -1) << "the count and the pick see the same names";
     for (int k = 0; k < count; ++k) {
         char listed[MAX_PATH] = {};
@@ -129,24 +101,47 @@ TEST_F(WallpaperTest, LoadKeepsTheBmpAsStoredOrShowsItsRefusalOnceKeepingNothing
     EXPECT_TRUE(mainJob.applyPath == currentPicturePath && mainJob.screenWidth == GetSystemMetrics(SM_CXSCREEN));
     pipelineBusy = 1;  // as when a timer tick comes while a change shows its message box: ignored
     ChangeWallpaper(&mainJob);
-    EXPECT_TRUE(messages.empty() && pipelineBusy == 1);
+    EXPECT_TRUE(recordedBoxes.empty() && pipelineBusy == 1);
     pipelineBusy = 0;
-    const std::string gone = "ファイルが開けません\n" + folder.Child("gone.bmp");
-    const struct { const char* name; std::string bytes, message; } cases[] = {
-        {"p.bmp", std::string(13, 'B'), LoadFailureText(JPEG_READ_ERROR)},
-        {"p.bmp", Bmp({40, 1, 1, 1, 24, 4, 3}), LoadFailureText(JPEG_INVALID)},  // 57 bytes; 3 compressed ones fit
-        // Run-length, 4 bytes, 256 colours: GDI would read the colour table past the block.
-        {"p.bmp", Bmp({40, 5000, 5000, 1, 24, 1, 4, 0, 0, 256}), LoadFailureText(JPEG_INVALID)},
-        {"p.jpg", SolidBmp(4, 4), LoadFailureText(JPEG_INVALID)},  // .jpg goes to the JPEG decoder
-        {"gone.bmp", "", gone}};
+    const struct { const char* name; std::string bytes; std::string message; } cases[] = {
+        {"p.bmp", std::string(13, 'B'), MessageText(MSG_PICTURE_READ_FAILED)},
+        {"p.bmp", BmpFile({40, 1, 1, 1, 24, 4, 3}), MessageText(MSG_PICTURE_INVALID)},  // 3 compressed bytes of 4
+        {"p.jpg", SolidBmp(4, 4), MessageText(MSG_PICTURE_INVALID)},  // .jpg goes to the JPEG decoder
+        {"gone.bmp", "", "ファイルが開けません\n" + folder.Child("gone.bmp")}};
     for (const auto& c : cases) {
         UsePicture(c.name, c.bytes);
-        messages.clear();
+        recordedBoxes.clear();
+        // The refused picture is gone before its message: a paint in the box's loop could hand it to GDI.
+        whileBoxIsUp = [] {
+            EXPECT_EQ(pipelineBusy, 1);
+            EXPECT_FALSE(pictureBlock || mainJob.header || mainJob.sourceBits || mainJob.outputBits);
+        };
         ChangeWallpaper(&mainJob);
-        EXPECT_EQ(messages, std::vector<std::string>{c.message}) << c.bytes.size();
-        EXPECT_TRUE(busyThen == 1 && !pipelineBusy && !pictureBlock && !mainJob.header && !pictureJob);
-        EXPECT_FALSE(pictureHeldThen) << "the refused picture is gone before its message";
+        EXPECT_EQ(BoxTexts(), c.message + "|") << c.name;
+        EXPECT_TRUE(!pipelineBusy && !pictureBlock && !mainJob.header && !pictureJob);
     }
+}
+
+// An 8 x 8 grey baseline JPEG as an encoder writes it (without its JFIF segment).
+const std::string kGreyJpeg(
+    "\xff\xd8\xff\xdb\x00\x43\x00\x08\x06\x06\x07\x06\x05\x08\x07\x07\x07\x09\x09\x08\x0a\x0c\x14\x0d\x0c\x0b"
+    "\x0b\x0c\x19\x12\x13\x0f\x14\x1d\x1a\x1f\x1e\x1d\x1a\x1c\x1c\x20\x24\x2e\x27\x20\x22\x2c\x23\x1c\x1c\x28"
+    "\x37\x29\x2c\x30\x31\x34\x34\x34\x1f\x27\x39\x3d\x38\x32\x3c\x2e\x33\x34\x32\xff\xc0\x00\x0b\x08\x00\x08"
+    "\x00\x08\x01\x01\x11\x00\xff\xc4\x00\x14\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+    "\x00\x06\xff\xc4\x00\x18\x10\x00\x02\x03\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x04\x05"
+    "\x21\x32\xff\xda\x00\x08\x01\x01\x00\x00\x3f\x00\x37\x02\x86\x68\xff\xd9", 148);
+
+// A picture that fits: a BMP is shown from its own file, a JPEG through kestrova.bmp.
+TEST_F(WallpaperTest, AFittingBmpIsShownAsItIsAndAJpegAsKestrovaBmp)
+{
+    const struct { const char* name; std::string bytes; const char* shown; } rows[] = {
+        {"p.bmp", SolidBmp(8, 8), "p.bmp"}, {"p.jpg", kGreyJpeg, "kestrova.bmp"}};
+    for (const auto& r : rows) {
+        UsePicture(r.name, r.bytes);
+        ChangeWallpaper(&mainJob);
+        EXPECT_EQ(DesktopValue("Wallpaper"), Sz(folder.Child(r.shown))) << r.name;
+    }
+    EXPECT_EQ(BoxTexts(), "");
 }
 
 TEST_F(WallpaperTest, ShrinkAndWriteCleanUpAndEachFailureShowsItsMessageAndKeepsTheWallpaperWhole)
@@ -154,9 +149,9 @@ TEST_F(WallpaperTest, ShrinkAndWriteCleanUpAndEachFailureShowsItsMessageAndKeeps
     const uint32_t width = GetSystemMetrics(SM_CXSCREEN) + 1, height = GetSystemMetrics(SM_CYSCREEN) + 1;
     const std::string masks("\0\0\xFF\0\0\xFF\0\0\xFF\0\0\0", 12), kestrova = folder.Child("kestrova.bmp");
     // Bit fields: the rows start after the masks.
-    UsePicture("big.bmp", Bmp({40, int32_t(width), int32_t(height), 1, 32, 3, 4 * width * height}, masks));
+    UsePicture("big.bmp", BmpFile({40, int32_t(width), int32_t(height), 1, 32, 3, 4 * width * height}, masks));
     ChangeWallpaper(&mainJob);
-    EXPECT_TRUE(messages.empty() && !mainJob.shrunkBits && !pipelineBusy);
+    EXPECT_TRUE(recordedBoxes.empty() && !mainJob.shrunkBits && !pipelineBusy);
     EXPECT_EQ(GlobalFlags(pictureBlock) & GMEM_LOCKCOUNT, 0u);  // kept for the preview, unlocked
     const std::string wallpaper = ReadBytes(kestrova);
     EXPECT_EQ(wallpaper.substr(30, 4), std::string(4, '\0'));  // BI_RGB, whatever GDI said
@@ -190,7 +185,7 @@ TEST_F(WallpaperTest, ShrinkAndWriteCleanUpAndEachFailureShowsItsMessageAndKeeps
     EXPECT_EQ(ShrinkToScreen(&mainJob), nullptr);  // no screen device context: silent
     appState.desktopWindow = GetDesktopWindow();
     EXPECT_EQ(ShrinkToScreen(&mainJob), nullptr);
-    UsePicture("big64.bmp", Bmp({40, int32_t(width), int32_t(height), 1, 64, 0, 8 * width * height}));  // GDI draws none
+    UsePicture("big64.bmp", BmpFile({40, int32_t(width), int32_t(height), 1, 64, 0, 8 * width * height}));  // GDI draws none
     ChangeWallpaper(&mainJob);
     // Not written: with no folder, for a header that claims more pixels than were read, when the pixels cannot be
     // read after the first page (as a disk that fills up), and with kestrova.bmp a folder.
@@ -215,9 +210,9 @@ TEST_F(WallpaperTest, ShrinkAndWriteCleanUpAndEachFailureShowsItsMessageAndKeeps
     WriteAndApplyBitmap(&mainJob);
     EXPECT_TRUE(RemoveDirectoryA(kestrova.c_str())) << "nothing was written inside it";
     EXPECT_EQ(ReadBytes(folder.Child(kOutputBitmapPartName)), "<missing>") << "a failed write leaves no part file";
-    const std::string notCreated = MessageText(MSG_TEMP_NOT_CREATED), writeFailed = MessageText(MSG_TEMP_WRITE_FAILED);
-    EXPECT_EQ(messages, (std::vector<std::string>{"画像の縮小に失敗しました (1)", "画像の縮小に失敗しました (2)", notCreated,
-                                                  notCreated, writeFailed, notCreated, notCreated}));
+    const std::string notCreated = Shown(MSG_TEMP_NOT_CREATED);
+    EXPECT_EQ(BoxTexts(), "画像の縮小に失敗しました (1)|画像の縮小に失敗しました (2)|" + notCreated + notCreated +
+                              Shown(MSG_TEMP_WRITE_FAILED) + notCreated + notCreated);
     EXPECT_EQ(DesktopValues(), before);
 }
 
@@ -242,12 +237,13 @@ struct FakeDesktop : active_desktop::Interface, IClassFactory {
     HRESULT STDMETHODCALLTYPE SetWallpaper(LPCWSTR path, DWORD) override { return Log(path + std::wstring(L" "), 0); }
     HRESULT STDMETHODCALLTYPE GetWallpaperOptions(active_desktop::WallpaperOpt*, DWORD) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetWallpaperOptions(const active_desktop::WallpaperOpt* options, DWORD) override
-    { return Log(L"options " + std::to_wstring(options->dwSize) + L" ", options->dwStyle); }
+    { return Log(L"style ", options->dwStyle); }
     HRESULT STDMETHODCALLTYPE GetPattern(LPWSTR, UINT, DWORD) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetPattern(LPCWSTR, DWORD) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetDesktopItemOptions(active_desktop::ComponentsOpt* options, DWORD) override
-    { return options->fActiveDesktop = activeDesktopOn, Log(L"components ", options->dwSize); }
-    HRESULT Log(const std::wstring& call, DWORD value) { return log += call + std::to_wstring(value) + L"; ", S_OK; }
+    { return options->fActiveDesktop = activeDesktopOn, Log(L"components", 0); }
+    HRESULT Log(const std::wstring& call, DWORD value)
+    { return log += call + (value ? std::to_wstring(value) : L"") + L"; ", S_OK; }
 };
 
 TEST_F(WallpaperTest, ApplyGoesToActiveDesktopWhenOnElseToTheRegistry)
@@ -261,7 +257,7 @@ TEST_F(WallpaperTest, ApplyGoesToActiveDesktopWhenOnElseToTheRegistry)
     mainJob.displayMode = Stretch, mainJob.originX = 112, mainJob.originY = 84;
     mainJob.applyPath = "C:\\表\\kestrova.bmp";  // code page 932, with 0x5C as a trail byte
     ApplyWallpaper(&mainJob);
-    EXPECT_EQ(fake.log, L"components 12; C:\\表\\kestrova.bmp 0; options 8 2; apply 7; ");
+    EXPECT_EQ(fake.log, L"components; C:\\表\\kestrova.bmp ; style 2; apply 7; ");
     EXPECT_EQ(DesktopValues(), before);
     // Off: the object is released unused; the placement and the wallpaper go to the registry, also when policy
     // grants no more than setting and reading values on the desktop key.
@@ -278,7 +274,7 @@ TEST_F(WallpaperTest, ApplyGoesToActiveDesktopWhenOnElseToTheRegistry)
         RegCloseKey(key);
         fake.activeDesktopOn = FALSE, fake.log.clear(), mainJob.displayMode = row.mode;
         ApplyWallpaper(&mainJob);
-        EXPECT_EQ(fake.log, L"components 12; ");
+        EXPECT_EQ(fake.log, L"components; ");
         EXPECT_EQ(DesktopValues(), row.values);
     }
     CoRevokeClassObject(cookie);
@@ -288,12 +284,11 @@ TEST_F(WallpaperTest, ApplyGoesToActiveDesktopWhenOnElseToTheRegistry)
 
 TEST_F(WallpaperTest, AKestrovaBmpAtTheLongestPathIsWrittenToo)
 {
-    const std::string deep = folder.Child(std::string(246 - folder.path().size() - 1, 'd').c_str());
-    CreateDirectoryA(deep.c_str(), nullptr);
-    strcpy(mainJob.folder, deep.c_str());  // with "\\kestrova.bmp": 259 bytes, as long as a path gets
+    const std::string deep = DeepFolder(folder, 259);  // kestrova.bmp's path as long as a path gets
+    strcpy(mainJob.folder, deep.c_str());
     UsePicture("big.bmp", SolidBmp(GetSystemMetrics(SM_CXSCREEN) + 1, GetSystemMetrics(SM_CYSCREEN) + 1));
     ChangeWallpaper(&mainJob);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(recordedBoxes.empty());
     EXPECT_EQ(ReadBytes(deep + "\\kestrova.bmp").substr(0, 2), "BM");
 }
 
