@@ -30,7 +30,7 @@ std::pair<int, std::string> Join(const std::string& folder, const std::string& n
     return {result, destination.data()};
 }
 
-TEST(JoinPath, SeparatorUnlessTheLastCharacterIsColonOrBackslashAndNeverPastTheBuffer)
+TEST(JoinPath, SeparatorUnlessTheLastCharacterIsColonOrBackslashNeverPastTheBufferAndTheFolderPart)
 {
     const std::string table = "\x95\x5C", so = "\x83\x5C";  // "表", "ソ": the second byte is '\'
     const std::pair<std::string, std::string> cases[] = {
@@ -53,10 +53,7 @@ TEST(JoinPath, SeparatorUnlessTheLastCharacterIsColonOrBackslashAndNeverPastTheB
     EXPECT_EQ(JoinPathWith(destination.data(), "C:", unterminated.data(), IsCp932LeadByte), 0);
     unterminated[259] = '\x95';
     EXPECT_EQ(JoinPathWith(destination.data(), unterminated.data(), "*.*", IsCp932LeadByte), 0);
-}
-
-TEST(JoinPath, FolderPartEndsAtTheLastRealSeparator)
-{
+    // The folder part of a path ends at its last real separator.
     const std::pair<std::string, int> rows[] = {
         {"C:\\k\\kestrova.exe", 5}, {"C:\\k\\renamed-copy.ini", 5}, {"kestrova.exe", 0},
         {"C:\\\x95\x5C.exe", 3},  // "表.exe": its trail byte is no separator
