@@ -44,7 +44,7 @@ std::vector<std::string> DesktopValues()
 
 std::string Sz(const std::string& text) { return text + '\0'; }
 
-TEST_F(WallpaperTest, ScanCountsPicksAndTheRandomChangeReachesEveryPicture)
+TEST_F(WallpaperTest, ScanCountsPicksOpensAndTheRandomChangeReachesEveryPicture)
 {
     for (const std::string& unsearchable : {std::string(""), folder.Child("nowhere"), folder.path()})
         EXPECT_TRUE(ScanPictureFolder(nullptr, -1, unsearchable.c_str()) == 0 &&
@@ -53,31 +53,28 @@ TEST_F(WallpaperTest, ScanCountsPicksAndTheRandomChangeReachesEveryPicture)
     EXPECT_EQ(BoxTexts(), Shown(MSG_NO_PICTURES));
     for (const char* name : {"a.JPG", "b.Jpeg", "c.bmp", "KESTROVA.BMP", "d.gif", "e", "f.jpg.txt"})
         WriteBytes(folder.Child(name), "x");
-    EXPECT_EQ(ScanPictureFolder(nullptr, -1, (folder.path() + "\\").c_str()), 3);
-    std::set<std::string> picked;
-    for (unsigned seed = 1; seed <= 30; ++seed)  // each load fails: none of the files is a picture inside
-        srand(seed), ChangeWallpaperAtRandom(), picked.insert(currentPicturePath);
-    EXPECT_EQ(picked, (std::set<std::string>{folder.Child("a.JPG"), folder.Child("b.Jpeg"), folder.Child("c.bmp")}));
-}
-
-TEST_F(WallpaperTest, EveryNameTheScanHandsOnOpensAFile)
-{
     // A folder named like a picture, and names that code page 932 cannot hold ("été", a macron).
     CreateDirectoryA(folder.Child("x.jpg").c_str(), nullptr);
     const std::wstring wideFolder(folder.path().begin(), folder.path().end());
     for (const wchar_t* name : {L"\\\u00e9t\u00e9.bmp", L"\\\u0101.jpg", L"\\kestrova.bm~"})
         CloseHandle(CreateFileW((wideFolder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
     pictureListBox = CreateWindowA("LISTBOX", "", LBS_SORT | LBS_HASSTRINGS, 0, 0, 9, 9, 0, 0, 0, 0);
-    const int count = ScanPictureFolder(pictureListBox, -1, mainJob.folder);
-    EXPECT_EQ(count, 2);
+    const int count = ScanPictureFolder(pictureListBox, -1, (folder.path() + "\\").c_str());
+    EXPECT_EQ(count, 5);
     EXPECT_EQ(ScanPictureFolder(nullptr, count, mainJob.folder), -1) << "the count and the pick see the same names";
+    std::set<std::string> listed, picked;
     for (int k = 0; k < count; ++k) {
-        char listed[MAX_PATH] = {};
-        SendMessageA(pictureListBox, LB_GETTEXT, k, reinterpret_cast<LPARAM>(listed));
+        char name[MAX_PATH] = {};
+        SendMessageA(pictureListBox, LB_GETTEXT, k, reinterpret_cast<LPARAM>(name));
         ASSERT_EQ(ScanPictureFolder(nullptr, k, mainJob.folder), k);
-        for (const char* name : {listed, findData.cFileName}) EXPECT_NE(ReadBytes(folder.Child(name)), "<missing>") << name;
+        for (const char* opened : {name, findData.cFileName}) EXPECT_NE(ReadBytes(folder.Child(opened)), "<missing>") << opened;
+        listed.insert(folder.Child(name));
     }
     DestroyWindow(pictureListBox);
+    for (unsigned seed = 1; seed <= 30; ++seed)  // each load fails: none of the files is a picture inside
+        srand(seed), ChangeWallpaperAtRandom(), picked.insert(currentPicturePath);
+    EXPECT_EQ(picked, listed);
+    for (const char* name : {"a.JPG", "b.Jpeg", "c.bmp"}) EXPECT_EQ(listed.count(folder.Child(name)), 1u) << name;
 }
 
 TEST_F(WallpaperTest, LoadKeepsTheBmpAsStoredOrShowsItsRefusalOnceKeepingNothing)
