@@ -50,8 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < kBmpMinimumImageSize) return 0;  // the reader refuses shorter files before it looks inside
     std::vector<uint8_t> image(data, data + size);  // an exact, aligned copy, like the reader's global block
-    WallpaperJob job{};
-    job.header = reinterpret_cast<DibHeader*>(image.data());
+    WallpaperJob job{reinterpret_cast<DibHeader*>(image.data())};
     if (CheckBmpImage(image.data(), static_cast<uint32_t>(size)) != 0 || AcceptPicture(&job, "fuzz.bmp") != 0) return 0;
     const auto reads = GdiReads(image.data());
     for (const auto& [at, count] : reads)

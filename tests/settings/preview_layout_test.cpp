@@ -1,5 +1,4 @@
-// The preview pane's layout: each picture fitted to a 1024 x 768 screen as a
-// change would fit it, then laid out on the dialog's pane.
+// The preview pane's layout: each picture fitted to a 1024 x 768 screen as a change would, then laid out on the pane.
 #include <gtest/gtest.h>
 
 #include <vector>

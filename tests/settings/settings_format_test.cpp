@@ -17,8 +17,7 @@ const std::string longFolder(258, 'f'), cutLine = std::string(74, '9') + "\n";
 
 bool FakePathExists(const char* path) { return strcmp(path, "C:\\P") == 0 || path == longFolder || path == cutLine; }
 
-// "outcome:atStart mode minutes folder" after a load over stale values (5), so
-// that what a load leaves alone shows.
+// "outcome:atStart mode minutes folder" after a load over stale values (5), so what a load leaves alone shows.
 std::string Load(const std::string& bytes)
 {
     changeAtStart = intervalMinutes = job.displayMode = 5;
