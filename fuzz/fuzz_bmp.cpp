@@ -1,7 +1,5 @@
-// Arbitrary bytes as the part of a .bmp file the reader keeps (everything after the 14-byte BITMAPFILEHEADER): the
-// layout check, then for what it takes, the picture fields and the fit on a few screens. The bytes GDI and the writer
-// read are found by walking the file field by field as GDI lays it out, and touched, so ASan reports a bound of the
-// reader's that is too generous; where the pixels start must agree with the reader's.
+// Arbitrary bytes as the part of a .bmp file the reader keeps (after the 14-byte file header): what the layout check
+// takes, the bytes GDI then reads are touched (walked as GDI lays them out) so ASan reports a bound too generous.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -15,17 +13,9 @@ namespace {
 
 volatile uint8_t sink;
 
-void Touch(const uint8_t* bytes, uint64_t count)
-{
-    uint8_t sum = 0;
-    for (uint64_t i = 0; i < count; ++i) sum = static_cast<uint8_t>(sum + bytes[i]);
-    sink = sum;
-}
-
-// The info header (its first field is its size: 40 bytes, or 52 to 124 for the later versions, which hold their
-// masks themselves), the masks after a 40-byte one (three with BI_BITFIELDS, four with BI_ALPHABITFIELDS), the
-// RGBQUAD table (biClrUsed entries, at most 256, else a full palette up to 8 bits per pixel), then the pixels:
-// rows of width times bit count bits, each padded to 4 bytes, or for run-length and other codings biSizeImage bytes.
+// The info header (later versions, 52 to 124 bytes, hold their masks), the masks after a 40-byte one, the colour
+// table (biClrUsed entries, at most 256, else a full palette up to 8 bits), the rows padded to 4 bytes (or for
+// run-length and other codings biSizeImage bytes).
 std::vector<std::pair<uint64_t, uint64_t>> GdiReads(const uint8_t* dib)
 {
     const auto field = [dib](size_t at, int bytes) {
@@ -46,13 +36,12 @@ std::vector<std::pair<uint64_t, uint64_t>> GdiReads(const uint8_t* dib)
 void CheckFit(WallpaperJob* job, int32_t screenWidth, int32_t screenHeight)
 {
     FitToScreenSize(job, screenWidth, screenHeight);
-    // A thin picture stretched may round its screen-shaped side down to 0: GDI then draws nothing.
-    const bool sound = job->targetWidth >= 1 && job->originX >= 0 && job->originX + job->targetWidth <= screenWidth &&
-                       job->targetHeight >= 1 && job->originY >= 0 && job->originY + job->targetHeight <= screenHeight &&
-                       job->sourceRectWidth >= 0 && job->sourceRectWidth <= job->sourceWidth &&
-                       job->sourceRectHeight >= 0 && job->sourceRectHeight <= job->sourceHeight &&
-                       job->needsShrink == (job->sourceWidth > screenWidth && job->sourceHeight > screenHeight);
-    if (!sound) __builtin_trap();
+    if (!(job->targetWidth >= 1 && job->originX >= 0 && job->originX + job->targetWidth <= screenWidth &&
+          job->targetHeight >= 1 && job->originY >= 0 && job->originY + job->targetHeight <= screenHeight &&
+          job->sourceRectWidth >= 0 && job->sourceRectWidth <= job->sourceWidth &&
+          job->sourceRectHeight >= 0 && job->sourceRectHeight <= job->sourceHeight &&
+          job->needsShrink == (job->sourceWidth > screenWidth && job->sourceHeight > screenHeight)))
+        __builtin_trap();
 }
 
 }  // namespace
@@ -61,11 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < kBmpMinimumImageSize) return 0;  // the reader refuses shorter files before it looks inside
     std::vector<uint8_t> image(data, data + size);  // an exact, aligned copy, like the reader's global block
-    WallpaperJob job{};
-    job.header = reinterpret_cast<DibHeader*>(image.data());
+    WallpaperJob job{reinterpret_cast<DibHeader*>(image.data())};
     if (CheckBmpImage(image.data(), static_cast<uint32_t>(size)) != 0 || AcceptPicture(&job, "fuzz.bmp") != 0) return 0;
     const auto reads = GdiReads(image.data());
-    for (const auto& [at, count] : reads) Touch(image.data() + at, count);
+    for (const auto& [at, count] : reads)
+        for (uint64_t i = 0; i < count; ++i) sink = static_cast<uint8_t>(sink + image[at + i]);
     if (job.sourceBits != image.data() + reads.back().first) __builtin_trap();  // GDI would draw the wrong bytes
     for (job.displayMode = 0; job.displayMode < 3; ++job.displayMode)
         for (const auto& [width, height] : {std::pair{1024, 768}, {1920, 1080}, {1, 1}}) CheckFit(&job, width, height);

@@ -1,5 +1,4 @@
-// The preview pane's layout: each picture fitted to a 1024 x 768 screen as a
-// change would fit it, then laid out on the dialog's pane.
+// The preview pane's layout: each picture fitted to a 1024 x 768 screen as a change would, then laid out on the pane.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -21,9 +20,7 @@ struct Row {
 };
 
 std::vector<int32_t> Values(const PreviewCopy& c)
-{
-    return {c.x, c.y, c.width, c.height, c.sourceY, c.sourceWidth, c.sourceHeight};
-}
+{ return {c.x, c.y, c.width, c.height, c.sourceY, c.sourceWidth, c.sourceHeight}; }
 
 TEST(PreviewLayout, CopiesAndTheirSourceRectangles)
 {
@@ -68,8 +65,7 @@ TEST(PreviewLayout, CopiesAndTheirSourceRectangles)
                                         l.rows}), row.layout) << row.label;
         if (l.columns < 1 || l.rows < 1) continue;
         EXPECT_EQ(Values(PreviewCopyAt(l, 0, 0)), row.first) << row.label;
-        EXPECT_EQ(Values(PreviewCopyAt(l, l.columns - 1, l.rows - 1)), row.last.empty() ? row.first : row.last)
-            << row.label;
+        EXPECT_EQ(Values(PreviewCopyAt(l, l.columns - 1, l.rows - 1)), row.last.empty() ? row.first : row.last) << row.label;
         PreviewLayout skipped = l;
         EXPECT_EQ(SkipPreviewRows(&skipped, {40, row.width, row.storedHeight, 1, 24, 0, 0, 0, 0, 0, 0}), row.rowStep)
             << row.label;
@@ -85,19 +81,14 @@ TEST(PreviewLayout, PaneTakesTheScreensShapeCentredRightOfTheList)
     // Dialog right edge, screen w, h -> moved, x, y, w, h. The dialog starts at x 100 with a 3-pixel left
     // frame; the list ends at 267; the 220 x 162 pane stands at 277, 120; the client origin is 103, 75.
     const std::vector<int32_t> rows[] = {
-        {500, 1024, 768, 1, 171, 45, 216, 162},  // room 230 for 216
-        {487, 1024, 768, 1, 164, 45, 216, 162},  // room 217: half a pixel rounds down
-        {486, 1024, 768, 0, 0, 0, 0, 0},         // room 216: no room to spare
-        {500, 1920, 1080, 0, 0, 0, 0, 0},        // 288 wide does not fit
-        {500, 1024, 0, 0, 0, 0, 0, 0},
-        {500, 1100, 810, 0, 0, 0, 0, 0},  // 220 wide already
-    };
+        {500, 1024, 768, 1, 171, 45, 216, 162}, {487, 1024, 768, 1, 164, 45, 216, 162},  // room 230, 217 (rounds down)
+        {486, 1024, 768, 0, 0, 0, 0, 0} /* room 216: none to spare */, {500, 1920, 1080, 0, 0, 0, 0, 0} /* 288 wide */,
+        {500, 1024, 0, 0, 0, 0, 0, 0}, {500, 1100, 810, 0, 0, 0, 0, 0} /* 220 wide already */};
     for (const std::vector<int32_t>& row : rows) {
-        PanePlacement place{};
+        PanePlacement p{};
         const bool moved = PlacePreviewPane({100, 50, row[0], 400}, {110, 100, 267, 300}, {277, 120, 497, 282}, 103, 75,
-                                            row[1], row[2], &place);
-        EXPECT_EQ(std::vector<int32_t>({row[0], row[1], row[2], moved, place.x, place.y, place.width, place.height}),
-                  row);
+                                            row[1], row[2], &p);
+        EXPECT_EQ(std::vector<int32_t>({row[0], row[1], row[2], moved, p.x, p.y, p.width, p.height}), row);
     }
 }
 

@@ -15,48 +15,36 @@ namespace {
 WallpaperJob job;
 const std::string longFolder(258, 'f'), cutLine = std::string(74, '9') + "\n";
 
-bool FakePathExists(const char* path)
-{
-    return strcmp(path, "C:\\P") == 0 || path == longFolder || path == cutLine;
-}
+bool FakePathExists(const char* path) { return strcmp(path, "C:\\P") == 0 || path == longFolder || path == cutLine; }
 
-// "outcome:atStart mode minutes folder" after a load over stale values (5), so
-// that what a load leaves alone shows.
+// "outcome:atStart mode minutes folder" after a load over stale values (5), so what a load leaves alone shows.
 std::string Load(const std::string& bytes)
 {
     changeAtStart = intervalMinutes = job.displayMode = 5;
     strcpy(job.folder, "old");
     FILE* file = tmpfile();
-    fwrite(bytes.data(), 1, bytes.size(), file);
-    rewind(file);
-    int outcome = LoadSettings(file, FakePathExists, &job);
-    fclose(file);
-    return std::to_string(outcome) + ":" + std::to_string(changeAtStart) + " " + std::to_string(job.displayMode)
+    fwrite(bytes.data(), 1, bytes.size(), file), rewind(file);
+    const int outcome = LoadSettings(file, FakePathExists, &job);
+    return fclose(file), std::to_string(outcome) + ":" + std::to_string(changeAtStart) + " " + std::to_string(job.displayMode)
            + " " + std::to_string(intervalMinutes) + " " + job.folder;
 }
 
 TEST(SettingsText, FileBytesAndWhatTheyLoad)
 {
-    const std::string rows[][2] = {
-        {"1230\nC:\\P", "0:1 2 30 C:\\P"}, {"030\nC:\\P", "0:0 0 0 C:\\P"},  // mode 3 is Center
-        {"215\nC:\\P", "0:0 1 5 C:\\P"}, {"1\xff" "5\nC:\\P", "0:1 0 5 C:\\P"},
-        {"1\nC:\\P", "0:1 2 0 C:\\P"}, {"\nC:\\P", "0:0 0 0 C:\\P"},  // the line break is a byte too
-        {"10999\nC:\\P", "0:1 0 999 C:\\P"}, {"101000\nC:\\P", "0:1 0 60 C:\\P"},
-        {"10-1\nC:\\P", "0:1 0 60 C:\\P"}, {"10-0\nC:\\P", "0:1 0 0 C:\\P"},
-        {"10x\nC:\\P", "0:1 0 0 C:\\P"}, {"10 \t+8x9\nC:\\P", "0:1 0 8 C:\\P"},
-        // Numbers past 32 bits must not wrap round to a small interval.
-        {"104294967301\nC:\\P", "0:1 0 60 C:\\P"}, {"10-4294967295\nC:\\P", "0:1 0 60 C:\\P"},
-        {"1099999999999999999999\nC:\\P", "0:1 0 60 C:\\P"},
-        // 126 bytes make the first line, the rest of it the folder; 258 bytes make the folder.
-        {"123" + std::string(197, '9') + "\nC:\\P", "0:1 2 60 " + cutLine},
-        {"100\n" + longFolder + "tail", "0:1 0 0 " + longFolder},
-        // Unusable: the folder is emptied and the first line not applied; the
-        // line break after a folder stays in its name.
-        {"", "1:5 5 5 "}, {"1230\n", "1:5 5 5 "}, {"1230", "1:5 5 5 "}, {"1230\nC:\\Gone", "1:5 5 5 "},
-        {"1230\nC:\\P\n", "1:5 5 5 "}, {"1230\nC:\\P\nmore", "1:5 5 5 "},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(Load(row[0]), row[1]) << row[0];
+    // First lines before "\nC:\\P" and the start flag, mode and minutes they give; mode 3 is Center, the line
+    // break is a byte too, and numbers past 32 bits must not wrap round to a small interval.
+    const std::pair<std::string, std::string> firstLines[] = {
+        {"1230", "1 2 30"}, {"030", "0 0 0"}, {"215", "0 1 5"}, {"1\xff" "5", "1 0 5"}, {"1", "1 2 0"}, {"", "0 0 0"},
+        {"10999", "1 0 999"}, {"101000", "1 0 60"}, {"10-1", "1 0 60"}, {"10-0", "1 0 0"}, {"10x", "1 0 0"},
+        {"10 \t+8x9", "1 0 8"}, {"104294967301", "1 0 60"}, {"10-4294967295", "1 0 60"},
+        {"1099999999999999999999", "1 0 60"}};
+    for (const auto& [line, loaded] : firstLines) EXPECT_EQ(Load(line + "\nC:\\P"), "0:" + loaded + " C:\\P") << line;
+    // 126 bytes make the first line, the rest of it the folder; 258 bytes make the folder.
+    EXPECT_EQ(Load("123" + std::string(197, '9') + "\nC:\\P"), "0:1 2 60 " + cutLine);
+    EXPECT_EQ(Load("100\n" + longFolder + "tail"), "0:1 0 0 " + longFolder);
+    // Unusable: the folder is emptied and the first line not applied; a line break after a folder stays in its name.
+    for (const char* bytes : {"", "1230\n", "1230", "1230\nC:\\Gone", "1230\nC:\\P\n", "1230\nC:\\P\nmore"})
+        EXPECT_EQ(Load(bytes), "1:5 5 5 ") << bytes;
 }
 
 TEST(SettingsText, WriterReportsAFullDiskAndTheIniNameIsMadeInPlace)

@@ -10,7 +10,7 @@ namespace {
 
 constexpr int32_t C = Center, T = Tile, S = Stretch;
 
-TEST(FitToScreen, TargetSourceOriginAndShrink)
+TEST(FitToScreen, TargetSourceOriginShrinkAndReduction)
 {
     // Picture w, h, mode, screen w, h -> shrink, target w, h, source rectangle w, h, origin x, y. Larger one way: cropped
     // 1:1, or a screen-shaped part stretched; both ways: shrunk to cover, the relatively larger side cropped (51 %: width).
@@ -35,12 +35,9 @@ TEST(FitToScreen, TargetSourceOriginAndShrink)
                                         job.targetWidth, job.targetHeight, job.sourceRectWidth, job.sourceRectHeight,
                                         job.originX, job.originY}), c);
     }
-}
-
-TEST(FitToScreen, ReductionStillOnlyShrinks)
-{
-    // Picture w, h, mode, screen w, h -> reduction, source rectangle in the reduced picture w, h (rows from the bottom).
-    const std::vector<int32_t> cases[] = {
+    // A reduction still only shrinks. Picture w, h, mode, screen w, h -> reduction, source rectangle in the reduced
+    // picture w, h (rows from the bottom).
+    const std::vector<int32_t> reduced[] = {
         {6000, 4000, C, 1024, 768, 4, 1334, 1000}, {2048, 1536, C, 1024, 768, 2, 1024, 768} /* exactly twice */,
         {2047, 1536, C, 1024, 768, 1, 2047, 1536}, {2048, 1535, C, 1024, 768, 1, 2046, 1535} /* a pixel short */,
         {8192, 6144, C, 1024, 768, 8, 1024, 768}, {16384, 12288, C, 1024, 768, 8, 2048, 1536} /* 8 at most */,
@@ -48,14 +45,12 @@ TEST(FitToScreen, ReductionStillOnlyShrinks)
         {4096, 3072, T, 1024, 768, 4, 1024, 768}, {4096, 3072, S, 1024, 768, 4, 1024, 768}, {800, 600, S, 1024, 768, 1, 800, 600},
         {4100, 12001, C, 1024, 768, 4, 1025, 770} /* top edge 2 rows up */, {6000, 4000, C, 1920, 1080, 2, 3000, 1688},
         {800, 600, S, 0, 0, 1, 0, 600} /* no screen */};
-    for (const std::vector<int32_t>& c : cases) {
+    for (const std::vector<int32_t>& c : reduced) {
         WallpaperJob job{};
         job.sourceWidth = c[0], job.sourceHeight = c[1], job.displayMode = c[2];
         FitToScreenSize(&job, c[3], c[4]);
-        job.reduction = ChooseReduction(job);
-        FitToScreenSize(&job, c[3], c[4]);
-        EXPECT_EQ(std::vector<int32_t>({c[0], c[1], c[2], c[3], c[4], job.reduction, job.blockRectWidth,
-                                        job.blockRectHeight}), c);
+        job.reduction = ChooseReduction(job), FitToScreenSize(&job, c[3], c[4]);
+        EXPECT_EQ(std::vector<int32_t>({c[0], c[1], c[2], c[3], c[4], job.reduction, job.blockRectWidth, job.blockRectHeight}), c);
     }
 }
 

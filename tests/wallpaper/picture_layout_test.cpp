@@ -66,8 +66,7 @@ TEST(BmpImage, TheHeaderDescribesOnlyBytesThatAreThereAndTheRowsFollowTheColourT
         {Image(4, 3, 8), 40 + 1024}, {Image(4, 3, 8, 16), 40 + 64}, {Image(4, -3, 24), 40},
         {With(Image(4, 3, 32, 0, 12), kCompression, 3), 52}, {With(Image(4, 3, 24, 0, 1024), kClrUsed, 300), 40 + 1024}};
     for (auto [image, rows] : starts) {
-        WallpaperJob job{};
-        job.header = reinterpret_cast<DibHeader*>(image.data());
+        WallpaperJob job{reinterpret_cast<DibHeader*>(image.data())};
         ASSERT_EQ(AcceptPicture(&job, "x.bmp"), 0);
         EXPECT_TRUE(job.outputBits == image.data() + 40 && job.sourceBits == image.data() + rows) << rows;
         EXPECT_EQ(std::vector<int32_t>({job.sourceWidth, job.sourceHeight, job.storedHeight}),
@@ -76,15 +75,13 @@ TEST(BmpImage, TheHeaderDescribesOnlyBytesThatAreThereAndTheRowsFollowTheColourT
     // Nothing to show, as a JPEG frame of width or height 0 decodes.
     for (const size_t field : {kWidth, kHeight, kBits}) {
         std::vector<uint8_t> image = With(Image(1, 1, 24), field, 0);
-        WallpaperJob job{};
-        job.header = reinterpret_cast<DibHeader*>(image.data());
+        WallpaperJob job{reinterpret_cast<DibHeader*>(image.data())};
         EXPECT_EQ(AcceptPicture(&job, "x.jpg"), JPEG_INVALID) << field;
     }
     // A 4 x 3 block at half size stands for a 7 or 8 x 5 or 6 file; from a 9-wide one it would be cut short.
     for (const auto& [fileWidth, fileHeight, code] : {std::tuple{7, 6, 0}, {8, 5, 0}, {9, 6, int{JPEG_INVALID}}}) {
         std::vector<uint8_t> image = Image(4, 3, 24);
-        WallpaperJob job{};
-        job.header = reinterpret_cast<DibHeader*>(image.data());
+        WallpaperJob job{reinterpret_cast<DibHeader*>(image.data())};
         job.reduction = 2, job.sourceWidth = fileWidth, job.sourceHeight = fileHeight;
         EXPECT_EQ(AcceptPicture(&job, "x.jpg"), code) << fileWidth;
         EXPECT_EQ(std::vector<int32_t>({job.sourceWidth, job.sourceHeight}), std::vector<int32_t>({fileWidth, fileHeight}));

@@ -13,10 +13,8 @@ TEST(PictureNames, ExtensionByLastDotAndOwnBitmapExcluded)
         {"c.bmp", 0}, {"a.JPG", 1}, {"b.Jpeg", 2}, {"x.tar.bmp", 0}, {"x.bmp.jpg", 1}, {".bmp", 0}, {"kestrova.jpg", 1},
         {"xkestrova.bmp", 0}, {"kestrova.bmp.bmp", 0}, {"d.gif", -1}, {"e", -1}, {"f.jpg.txt", -1}, {"ends.", -1},
         {"..", -1}, {"a.bm", -1}, {"a.bmpx", -1}, {"a.jpe", -1}, {"a.bmp ", -1}};
-    for (const auto& [name, index] : cases) {
-        EXPECT_EQ(PictureExtensionIndex(name), index) << name;
-        EXPECT_EQ(IsPictureName(name), index >= 0) << name;
-    }
+    for (const auto& [name, index] : cases)
+        EXPECT_EQ(std::pair(PictureExtensionIndex(name), IsPictureName(name)), std::pair(index, index >= 0)) << name;
     for (const char* own : {"kestrova.bmp", "KESTROVA.BMP", "Kestrova.Bmp", kOutputBitmapPartName})
         EXPECT_FALSE(IsPictureName(own)) << own;
 }
@@ -30,7 +28,7 @@ std::pair<int, std::string> Join(const std::string& folder, const std::string& n
     return {result, destination.data()};
 }
 
-TEST(JoinPath, SeparatorUnlessTheLastCharacterIsColonOrBackslashAndNeverPastTheBuffer)
+TEST(JoinPath, SeparatorUnlessTheLastCharacterIsColonOrBackslashNeverPastTheBufferAndTheFolderPart)
 {
     const std::string table = "\x95\x5C", so = "\x83\x5C";  // "表", "ソ": the second byte is '\'
     const std::pair<std::string, std::string> cases[] = {
@@ -53,10 +51,7 @@ TEST(JoinPath, SeparatorUnlessTheLastCharacterIsColonOrBackslashAndNeverPastTheB
     EXPECT_EQ(JoinPathWith(destination.data(), "C:", unterminated.data(), IsCp932LeadByte), 0);
     unterminated[259] = '\x95';
     EXPECT_EQ(JoinPathWith(destination.data(), unterminated.data(), "*.*", IsCp932LeadByte), 0);
-}
-
-TEST(JoinPath, FolderPartEndsAtTheLastRealSeparator)
-{
+    // The folder part of a path ends at its last real separator.
     const std::pair<std::string, int> rows[] = {
         {"C:\\k\\kestrova.exe", 5}, {"C:\\k\\renamed-copy.ini", 5}, {"kestrova.exe", 0},
         {"C:\\\x95\x5C.exe", 3},  // "表.exe": its trail byte is no separator
