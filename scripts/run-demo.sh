@@ -13,7 +13,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 build=${KESTROVA_BUILD_ROOT:-$root/build}
 jobs=${KESTROVA_JOBS:-2}
-demo=$root/out/demo
+pictures=$root/out/demo-pictures
 screenshot=$root/out/demo-screenshot.png
 dialog_shot=$root/out/dialog-screenshot.png
 export KESTROVA_WINE_TEMPLATE=$build/wine-template
@@ -27,9 +27,8 @@ mkdir -p "$build"
 cmake --build "$build/win64" -j "$jobs" --target kestrova e2e_driver
 
 echo "=== sample pictures"
-rm -rf "$demo"
-mkdir -p "$demo/app" "$demo/pictures"
-pictures=$demo/pictures
+rm -rf "$pictures"
+mkdir -p "$pictures"
 # Larger than the screen both ways: shrunk to 1024x768 into kestrova.bmp.
 convert -size 2400x1800 radial-gradient:'#ffd84d-#b3261e' \
   -fill '#1d3557' -draw 'circle 1200,900 1200,1500' \
@@ -42,11 +41,7 @@ convert -size 800x600 gradient:'#264653-#e76f51' -fill '#f4a261' -draw 'rectangl
   -interlace none -sampling-factor 2x2 -quality 85 "$pictures/frame-800x600.jpg"
 ls -l "$pictures"
 
-# Two lines as the program writes them: change at start on, Center (0),
-# interval 0, then the folder as Wine's programs see it.
-printf '100\r\n%s' "Z:${pictures//\//\\}" >"$demo/app/kestrova.ini"
-
 echo "=== kestrova.exe auto on a 1024x768 virtual desktop"
 python3 "$root/scripts/demo_desktop.py" "$build/win64/kestrova.exe" \
-  "$build/win64/tests/e2e/e2e_driver.exe" "$demo" "$screenshot" "$dialog_shot"
+  "$build/win64/tests/e2e/e2e_driver.exe" "$pictures" "$root/out" "$screenshot" "$dialog_shot"
 echo "screenshots: $screenshot (the desktop), $dialog_shot (the settings dialog)"

@@ -72,11 +72,17 @@ void Record(HWND window) {
     if (tracked < kMaxBoxes) boxes[tracked++] = {window, 0};
 }
 
-BOOL CALLBACK Visit(HWND window, LPARAM) {
+// A visible dialog-class window whose caption is the title (a box) or starts with the title and a space
+// (the settings dialog).
+bool IsOurs(HWND window, bool settings) {
     wchar_t cls[16], caption[64];
-    if (!IsWindowVisible(window) || !GetClassNameW(window, cls, 16) || wcscmp(cls, L"#32770") != 0 ||
-        GetWindowTextW(window, caption, 64) <= 0 || wcscmp(caption, L"ミルフォス") != 0)
-        return TRUE;
+    return IsWindowVisible(window) && GetClassNameW(window, cls, 16) && wcscmp(cls, L"#32770") == 0 &&
+           GetWindowTextW(window, caption, 64) > 0 &&
+           (settings ? wcsncmp(caption, L"ミルフォス\u3000", 6) == 0 : wcscmp(caption, L"ミルフォス") == 0);
+}
+
+BOOL CALLBACK Visit(HWND window, LPARAM) {
+    if (!IsOurs(window, false)) return TRUE;
     int i = 0;
     while (i < tracked && boxes[i].window != window) ++i;
     if (i == tracked) Record(window);
@@ -98,12 +104,8 @@ void ForgetClosed() {
     tracked = kept;
 }
 
-// The program's settings dialog: its caption starts with the title and a space.
 BOOL CALLBACK IsSettingsDialog(HWND window, LPARAM found) {
-    wchar_t cls[16], caption[64];
-    if (!IsWindowVisible(window) || !GetClassNameW(window, cls, 16) || wcscmp(cls, L"#32770") != 0 ||
-        GetWindowTextW(window, caption, 64) <= 0 || wcsncmp(caption, L"ミルフォス\u3000", 6) != 0)
-        return TRUE;
+    if (!IsOurs(window, true)) return TRUE;
     *reinterpret_cast<HWND*>(found) = window;
     return FALSE;
 }
