@@ -30,7 +30,7 @@ def main():
         with run_e2e.Scenario(config, "demo", {p.name: p.read_bytes() for p in pictures.iterdir()}, ini="") as s:
             # The help page sits beside the program, as in the archive users download.
             shutil.copy2(kestrova.with_name("ReadMe.htm"), s.exe.with_name("ReadMe.htm"))
-            driver = s.driver()
+            driver = run_e2e.Driver(s)
             code = s.run("auto")
             time.sleep(2)  # the desktop repaints a moment after the change
             s.screenshot(screenshot.name)

@@ -11,7 +11,6 @@
 //                       settings dialog, "ID TEXT"; "none" when no dialog is up
 //   click ID            BM_CLICK posted to the dialog's control ID
 //   post CLASS MSG W L  PostMessage to the top-level window of that class
-//   window CLASS [TITLE] "found=0|1" for a top-level window of that class (and title)
 //   desktop             the wallpaper's values under HKCU\Control Panel\Desktop, "name=value" lines
 //   ticks CLASS N       sends N WM_TIMER (id 1) to that window, each after the
 //                       last was handled; "sent=K"
@@ -173,10 +172,6 @@ void Carry(wchar_t* command, Output& out) {
     }
     const wchar_t* cls = wcstok_s(nullptr, L" \r\n", &rest);
     if (!cls) return out.Add(L"no class\n");
-    if (wcscmp(verb, L"window") == 0) {
-        rest[wcscspn(rest, L"\r\n")] = L'\0';
-        return out.Add(L"found=%d\n", FindWindowW(cls, *rest ? rest : nullptr) ? 1 : 0);
-    }
     HWND window = FindWindowW(cls, nullptr);
     if (wcscmp(verb, L"post") == 0) {
         unsigned long message = wcstoul(rest, &rest, 10), w = wcstoul(rest, &rest, 10);
