@@ -97,16 +97,15 @@ struct Decoded {  // the whole DibImage block on JPEG_OK
     DibHeader header = {};
 };
 
-// The literal routines and scalar kernels, or the given setup (its output allocator replaced here).
-inline Decoded Decode(const Bytes& file, JpegDecodeSetup* setup = nullptr) {
+// At 1 / 2^shift, the literal routines and scalar kernels or the fast ones, the work blocks from `work`.
+inline Decoded Decode(const Bytes& file, int shift = 0, bool fast = false, Counter* work = nullptr) {
     const Bytes padded = file + Bytes(kJpegInputPadding);
-    const uint32_t size = static_cast<uint32_t>(file.size());
-    Counter output;
+    Counter output, own;
+    const JpegDecodeSetup setup = {output.Use(), (work ? work : &own)->Use(), fast ? &FastPixelKernels() : &kScalarPixelKernels,
+                                   fast ? DecodeMcuFast : DecodeMcuReference, U8(shift)};
     void* image = nullptr;
     Decoded d;
-    if (setup) setup->output = output.Use();
-    d.result = setup ? DecodeJpegWithSetup(padded.data(), size, *setup, &image)
-                     : DecodeJpegMemory(padded.data(), size, output.Use(), &image, JPEG_DECODE_REFERENCE);
+    d.result = DecodeJpegWithSetup(padded.data(), static_cast<uint32_t>(file.size()), setup, &image);
     EXPECT_TRUE(d.result == JPEG_OK || (!image && output.live == 0)) << "a failure left a picture";
     if (!image) return d;
     d.image.assign(static_cast<uint8_t*>(image), static_cast<uint8_t*>(image) + output.last);

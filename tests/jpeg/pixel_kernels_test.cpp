@@ -116,15 +116,14 @@ TEST(PixelKernels, FastStoresWriteTheScalarBytesForEveryShapeClipAndRange) {
                     if (regime % 8 == 7) planes[random() % 384] = random() % 2 ? 1024 : -1025;
                     // Random bytes round a bottom-up area; margin 0 puts the next row right after a row's pixels.
                     const int margin = regime < 8 ? 0 : 5, stride = 3 * columns + 2 * margin;
-                    jpegtest::Bytes canvas[2];
-                    for (int i = 0; i < stride * rows + 128; ++i) canvas[0].push_back(U8(random()));
+                    jpegtest::Bytes canvas[2] = {jpegtest::Bytes(stride * rows + 128)};
+                    for (uint8_t& b : canvas[0]) b = U8(random());
                     canvas[1] = canvas[0];
                     for (int k = 0; k < 2; ++k) {
                         uint8_t* topLeft = &canvas[k][64 + (rows - 1) * stride + margin];
                         if (!s.mode) kKernelSets[k]->storeGreyBlock(topLeft, stride, planes, columns, rows);
-                        if (s.mode)
-                            kKernelSets[k]->storeColourMcu(topLeft, stride, planes, planes + 256, planes + 320, s.mode,
-                                                           columns, rows);
+                        else kKernelSets[k]->storeColourMcu(topLeft, stride, planes, planes + 256, planes + 320, s.mode,
+                                                            columns, rows);
                     }
                     ASSERT_TRUE(canvas[0] == canvas[1]) << "mode " << s.mode << " clip " << columns << "x" << rows
                                                         << " regime " << regime;
