@@ -1,6 +1,5 @@
-// jpeg2bmp: the file it writes is the 14-byte file header of kestrova.bmp and
-// the decoder's DibImage at the scale asked for; it prints result=N and exits
-// with N, or 64 without a word for options it does not know.
+// jpeg2bmp writes the 14-byte file header of kestrova.bmp and the decoder's DibImage at the scale asked for,
+// prints result=N and exits with N, or 64 without a word for options it does not know.
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -8,16 +7,6 @@
 #include "jpeg_test_support.h"
 
 namespace {
-
-using namespace jpegtest;
-
-// The bitmap file of the picture decoded at 1 / 2^shift.
-Bytes BitmapOf(const std::string& picture, int shift) {
-    const Decoded d = Decode(ReadFile(picture), shift);
-    const uint32_t size = 14 + 40 + d.header.biSizeImage;
-    return Bytes{'B', 'M', U8(size), U8(size >> 8), U8(size >> 16), 0, 0, 0, 0, 0, 54, 0, 0, 0} +
-           Bytes(d.image.begin(), d.image.begin() + size - 14);
-}
 
 TEST(Jpeg2Bmp, WritesTheBitmapFileOrNothingAndExitsWithTheResult) {
     const std::string out = testing::TempDir() + "jpeg2bmp.bmp", junk = out + ".jpg";
@@ -36,7 +25,11 @@ TEST(Jpeg2Bmp, WritesTheBitmapFileOrNothingAndExitsWithTheResult) {
         const int status = pclose(pipe);
         EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.result) << c.in << " " << c.extra;
         EXPECT_EQ(std::string(printed), c.result == 64 ? "" : "result=" + std::to_string(c.result) + "\n") << c.extra;
-        EXPECT_TRUE(ReadFile(out) == (c.result ? Bytes() : BitmapOf(picture, c.shift))) << c.in << " " << c.extra;
+        const Decoded d = Decode(ReadFile(picture), c.shift);
+        const uint32_t size = 14 + 40 + d.header.biSizeImage;
+        const Bytes bitmap = Bytes{'B', 'M', U8(size), U8(size >> 8), U8(size >> 16), 0, 0, 0, 0, 0, 54, 0, 0, 0} +
+                             Bytes(d.image.begin(), d.image.begin() + size - 14);
+        EXPECT_TRUE(ReadFile(out) == (c.result ? Bytes() : bitmap)) << c.in << " " << c.extra;
     }
 }
 
