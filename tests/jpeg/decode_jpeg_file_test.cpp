@@ -1,6 +1,5 @@
-// The Win32 file entry under Wine: the handle is closed and the caller's old
-// block released on every path, and a picture comes back in an unlocked
-// movable block holding exactly what the portable decoder makes.
+// The Win32 file entry under Wine: the handle closed and the old block released on every path, and a picture
+// back in an unlocked movable block holding exactly what the portable decoder makes.
 #include <windows.h>
 
 #include "jpeg/decode_jpeg_file.h"
@@ -8,24 +7,18 @@
 
 namespace {
 
-using namespace jpegtest;
-
 // Records the frame size it is asked about and answers with the scale in its context.
 int PickRecorded(void* context, uint32_t width, uint32_t height) {
     int* asked = static_cast<int*>(context);
-    asked[1] = static_cast<int>(width), asked[2] = static_cast<int>(height);
-    return asked[0];
+    return asked[1] = static_cast<int>(width), asked[2] = static_cast<int>(height), asked[0];
 }
 
 TEST(DecodeJpegFile, ClosesTheFileReleasesTheOldBlockAndHandsBackAnUnlockedPicture) {
     const Bytes picture = ReadFile(DataPath("h2v2-37x29-q90.jpg"));
     // scale 0: no picker; else the picker's answer and the frame size it must be asked about (0 x 0: not asked).
     const struct { Bytes file; DWORD access; int scale, width, height; JpegResult result; } cases[] = {
-        {picture, GENERIC_READ, 0, 0, 0, JPEG_OK},
-        {picture, GENERIC_READ, 4, 37, 29, JPEG_OK},
-        {picture, GENERIC_READ, 3, 37, 29, JPEG_INVALID},
-        {{1, 2, 3}, GENERIC_READ, 2, 0, 0, JPEG_INVALID},
-        {{1, 2, 3}, GENERIC_READ, 0, 0, 0, JPEG_INVALID},
+        {picture, GENERIC_READ, 0, 0, 0, JPEG_OK}, {picture, GENERIC_READ, 4, 37, 29, JPEG_OK},
+        {picture, GENERIC_READ, 3, 37, 29, JPEG_INVALID}, {{1, 2, 3}, GENERIC_READ, 2, 0, 0, JPEG_INVALID},
         {picture, GENERIC_WRITE, 2, 0, 0, JPEG_READ_ERROR}};  // the size is found, the read fails
     for (const auto& c : cases) {
         const std::string path = testing::TempDir() + "decode-jpeg-file.jpg";
@@ -41,9 +34,7 @@ TEST(DecodeJpegFile, ClosesTheFileReleasesTheOldBlockAndHandsBackAnUnlockedPictu
         EXPECT_EQ(image == nullptr, c.result != JPEG_OK);
         if (!image) continue;
         EXPECT_EQ(GlobalFlags(image) & GMEM_LOCKCOUNT, 0u);
-        Counter work;
-        JpegDecodeSetup setup = {{}, work.Use(), &kScalarPixelKernels, DecodeMcuReference, U8(c.scale == 4 ? 2 : 0)};
-        const Bytes expected = Decode(picture, &setup).image;
+        const Bytes expected = Decode(picture, c.scale == 4 ? 2 : 0).image;
         const uint8_t* bytes = static_cast<const uint8_t*>(GlobalLock(image));
         EXPECT_TRUE(GlobalSize(image) >= expected.size() && Bytes(bytes, bytes + expected.size()) == expected);
         GlobalUnlock(image);

@@ -11,8 +11,6 @@
 #include "jpeg/jpeg_internal.h"
 #include "base/dib_image.h"
 
-namespace jpegtest {
-
 using Bytes = std::vector<uint8_t>;
 inline Bytes operator+(Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
 inline uint8_t U8(int value) { return static_cast<uint8_t>(value); }
@@ -24,13 +22,12 @@ struct Bits {
     Bytes bytes;
     int pending = 0, count = 0;
     Bits& Put(int value, int n) {
-        while (n-- > 0) {
-            pending = pending << 1 | ((value >> n) & 1);
-            if (++count < 8) continue;
-            bytes.push_back(U8(pending));
-            if (pending == 0xFF) bytes.push_back(0);
-            pending = 0, count = 0;
-        }
+        while (n-- > 0)
+            if (pending = pending << 1 | ((value >> n) & 1); ++count == 8) {
+                bytes.push_back(U8(pending));
+                if (pending == 0xFF) bytes.push_back(0);
+                pending = 0, count = 0;
+            }
         return *this;
     }
     Bits& Value(int v) { return Put(v < 0 ? v + (1 << Category(v)) - 1 : v, Category(v)); }
@@ -42,9 +39,8 @@ struct Bits {
 
 inline Bytes Soi() { return {0xFF, 0xD8}; }
 inline Bytes Eoi() { return {0xFF, 0xD9}; }
-inline Bytes Seg(int code, const Bytes& p) {  // FF code, the length, the payload
-    return Bytes{0xFF, U8(code), U8((p.size() + 2) / 256), U8(p.size() + 2)} + p;
-}
+// FF code, the length, the payload.
+inline Bytes Seg(int code, const Bytes& p) { return Bytes{0xFF, U8(code), U8((p.size() + 2) >> 8), U8(p.size() + 2)} + p; }
 // One table of a DHT payload: class/destination, the counts (missing ones 0), the symbols.
 inline Bytes Table(int tc, Bytes n, const Bytes& symbols) { return n.resize(16), Bytes{U8(tc)} + n + symbols; }
 inline Bytes FlatTables(int t = 0) {
@@ -92,33 +88,31 @@ struct Counter {
 };
 
 struct Decoded {  // the whole DibImage block on JPEG_OK
-    JpegResult result = JPEG_INVALID;
+    JpegResult result;
     Bytes image;
     DibHeader header = {};
+    uint8_t At(int x, int y, int channel = 0) const {  // the DIB is bottom-up
+        return image[kDibHeaderSize + (header.biHeight - 1 - y) * DibRowBytes24(header.biWidth) + 3 * x + channel];
+    }
 };
 
-// The literal routines and scalar kernels, or the given setup (its output allocator replaced here).
-inline Decoded Decode(const Bytes& file, JpegDecodeSetup* setup = nullptr) {
+// At 1 / 2^shift, the literal routines and scalar kernels or the fast ones, the work blocks from `work`.
+inline Decoded Decode(const Bytes& file, int shift = 0, bool fast = false, Counter* work = nullptr) {
     const Bytes padded = file + Bytes(kJpegInputPadding);
-    const uint32_t size = static_cast<uint32_t>(file.size());
-    Counter output;
+    Counter output, own;
+    const JpegDecodeSetup setup = {output.Use(), (work ? work : &own)->Use(), fast ? &FastPixelKernels() : &kScalarPixelKernels,
+                                   fast ? DecodeMcuFast : DecodeMcuReference, U8(shift)};
     void* image = nullptr;
-    Decoded d;
-    if (setup) setup->output = output.Use();
-    d.result = setup ? DecodeJpegWithSetup(padded.data(), size, *setup, &image)
-                     : DecodeJpegMemory(padded.data(), size, output.Use(), &image, JPEG_DECODE_REFERENCE);
+    Decoded d = {DecodeJpegWithSetup(padded.data(), static_cast<uint32_t>(file.size()), setup, &image)};
     EXPECT_TRUE(d.result == JPEG_OK || (!image && output.live == 0)) << "a failure left a picture";
-    if (!image) return d;
-    d.image.assign(static_cast<uint8_t*>(image), static_cast<uint8_t*>(image) + output.last);
-    memcpy(&d.header, image, sizeof d.header);
+    if (image) d.image.assign(static_cast<uint8_t*>(image), static_cast<uint8_t*>(image) + output.last);
+    if (image) memcpy(&d.header, image, sizeof d.header);
     free(image);
     return d;
 }
 
 inline Bytes ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 inline std::string DataPath(const std::string& name) { return std::string(KESTROVA_JPEG_TEST_DATA) + "/" + name; }
-
-}  // namespace jpegtest
