@@ -38,7 +38,7 @@ protected:
     {
         ShellTest::SetUp();
         trayCalls.clear(), trayNotify = RecordTray;
-        appState.appIcon = LoadIconA(nullptr, IDI_APPLICATION), appState.desktopWindow = GetDesktopWindow();
+        appState.appIcon = CopyIcon(LoadIconA(nullptr, IDI_APPLICATION)), appState.desktopWindow = GetDesktopWindow();
         strcpy(mainJob.folder, pictures.path().c_str());
         intervalMinutes = 5;
         ASSERT_EQ(CreateResidentWindow(), 0);
