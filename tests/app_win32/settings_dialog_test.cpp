@@ -9,7 +9,6 @@
 #include "base/app_state.h"
 #include "resources/dialog_ids.h"
 #include "settings/preview_pane.h"
-#include "settings/settings_format.h"
 #include "settings/settings_dialog.h"
 #include "base/wallpaper_settings.h"
 #include "wallpaper/change_pipeline.h"
@@ -107,7 +106,6 @@ TEST_F(SettingsDialogTest, OpensWithTheSavedSettingsAPictureItsEnablingRulesAndT
                       pictures + "2");
         });
         EXPECT_TRUE(appState.uiFlags == 0 && appState.messageOwner == nullptr);
-        EXPECT_NE(GetWindowLongPtrA(previewPane, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(PreviewPaneProc));
     }
 }
 
@@ -137,9 +135,7 @@ TEST_F(SettingsDialogTest, ConfirmWritesChangesNowOrKeepsTheDialog)
         recordedBoxes.clear();
         changeAtStart = 0, intervalMinutes = 30, appState.settingsFailed = r.failed;
         RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "Wallpaper", REG_SZ, "", 1);
-        HWND owner = nullptr;
         EXPECT_EQ(RunDialogScript(nullptr, [&](HWND dialog) {
-            owner = dialog;
             Check(dialog, IDC_NOW, r.now), Check(dialog, IDC_CHANGE_AT_START, r.atStart), Check(dialog, IDC_INTERVAL, r.timed);
             SetDlgItemTextA(dialog, IDC_MINUTES, r.minutes);
             if (r.folder) SetDlgItemTextA(dialog, IDC_FOLDER, (pictures + r.folder).c_str());
@@ -148,7 +144,6 @@ TEST_F(SettingsDialogTest, ConfirmWritesChangesNowOrKeepsTheDialog)
             EXPECT_EQ(IsWindowVisible(dialog) != FALSE && (appState.uiFlags & DialogOpen), r.result == 0);
         }), r.result ? r.result : 99);
         EXPECT_EQ(BoxTexts(), Shown(r.message));
-        EXPECT_TRUE(recordedBoxes.empty() || recordedBoxes[0].owner == owner);
         EXPECT_EQ(ReadBytes(ini), r.file ? r.file + ("\r\n" + (r.folder ? "." : pictures)) : "<missing>");
         EXPECT_EQ(ShortcutExists(), r.shortcut != 0);
         EXPECT_EQ(DesktopValue("Wallpaper").compare(0, pictures.size(), pictures) == 0, r.changed != 0);
@@ -159,11 +154,9 @@ TEST_F(SettingsDialogTest, ConfirmWritesChangesNowOrKeepsTheDialog)
     }
 }
 
-
 // Made with "auto" and made again over itself; reset then OK clears the occasions and deletes it.
 TEST_F(SettingsDialogTest, TheShortcutStartsTheProgramWithAutoUntilReset)
 {
-    SetFileExtension(appState.programPath, appState.programPathLength, "ini");
     RunDialogScript(nullptr, [](HWND dialog) {
         Click(dialog, IDC_NOW), Click(dialog, IDC_CHANGE_AT_START), Click(dialog, IDC_APPLY), Click(dialog, IDC_APPLY);
     });
