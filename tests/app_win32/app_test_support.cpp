@@ -49,9 +49,7 @@ void ShellTest::SetUp()
     appState = AppState{};
     mainJob = dialogJob = WallpaperJob{};
     changeAtStart = intervalMinutes = 0;
-    recordedBoxes.clear();
-    recordedAnswer = IDOK;
-    whileBoxIsUp = nullptr;
+    recordedBoxes.clear(), recordedAnswer = IDOK, whileBoxIsUp = nullptr;
     alertMessageBox = questionBox = RecordMessageBox;
     appState.instance = GetModuleHandleA(nullptr);
 }

@@ -1,5 +1,4 @@
-// Shared by the shell's tests: a recorder in place of the message box, a fresh
-// process-wide state for every test, and a scratch folder on disk.
+// Shared by the shell's tests: a message box recorder, fresh process-wide state per test, scratch folders.
 #pragma once
 
 #include <windows.h>
