@@ -1,13 +1,11 @@
 #include "app_test_support.h"
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <utility>
 
 #include "base/alert_user.h"
 #include "base/app_state.h"
-#include "base/dib_image.h"
 #include "settings/settings_dialog.h"
 #include "base/wallpaper_settings.h"
 #include "wallpaper/wallpaper_job.h"
@@ -37,16 +35,12 @@ static void RemoveTree(const std::string& path)
     WIN32_FIND_DATAA entry;
     HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
     for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &entry)) {
-        std::string name = entry.cFileName, child = path + "\\" + name;
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
-            DeleteFileA(child.c_str());
-        } else if (name != "." && name != "..") {
-            RemoveTree(child);
-        }
+        const std::string name = entry.cFileName, child = path + "\\" + name;
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))  // read-only files too
+            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL), DeleteFileA(child.c_str());
+        else if (name != "." && name != "..") RemoveTree(child);
     }
-    if (find != INVALID_HANDLE_VALUE)
-        FindClose(find);
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
     RemoveDirectoryA(path.c_str());
 }
 
@@ -55,9 +49,7 @@ void ShellTest::SetUp()
     appState = AppState{};
     mainJob = dialogJob = WallpaperJob{};
     changeAtStart = intervalMinutes = 0;
-    recordedBoxes.clear();
-    recordedAnswer = IDOK;
-    whileBoxIsUp = nullptr;
+    recordedBoxes.clear(), recordedAnswer = IDOK, whileBoxIsUp = nullptr;
     alertMessageBox = questionBox = RecordMessageBox;
     appState.instance = GetModuleHandleA(nullptr);
 }
@@ -66,11 +58,10 @@ void ShellTest::TearDown() { alertMessageBox = questionBox = MessageBoxA; }
 
 ScratchFolder::ScratchFolder()
 {
-    char temp[MAX_PATH], name[MAX_PATH];
+    char temp[MAX_PATH];
     static int serial;
     GetTempPathA(MAX_PATH, temp);
-    snprintf(name, sizeof name, "%sshell-test-%lu-%d", temp, GetCurrentProcessId(), ++serial);
-    path_ = name;
+    path_ = temp + ("shell-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial));
     RemoveTree(path_);  // left by an earlier run with the same process id
     CreateDirectoryA(path_.c_str(), nullptr);
 }
@@ -85,24 +76,22 @@ std::string ReadBytes(const std::string& path)
 
 void WriteBytes(const std::string& path, const std::string& bytes)
 {
-    std::ofstream file(path, std::ios::binary);
-    ASSERT_TRUE(file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush().good()) << path;
+    ASSERT_TRUE(std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size())).flush().good())
+        << path;
 }
 
 std::string DeepFolder(const ScratchFolder& folder, size_t pathLength)
 {
     const std::string deep = folder.Child(std::string(pathLength - folder.path().size() - 14, 'd').c_str());
-    CreateDirectoryA(deep.c_str(), nullptr);
-    return deep;
+    return CreateDirectoryA(deep.c_str(), nullptr), deep;
 }
 
 std::string DesktopValue(const char* name)
 {
     char data[1024];
     DWORD size = sizeof data;
-    return RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", name, RRF_RT_REG_SZ, nullptr, data, &size) == 0
-               ? std::string(data, size)
-               : "<missing>";
+    const LONG status = RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", name, RRF_RT_REG_SZ, nullptr, data, &size);
+    return status == 0 ? std::string(data, size) : "<missing>";
 }
 
 DibHeader Rgb24(int32_t width, int32_t height, bool topDown)
@@ -117,72 +106,46 @@ std::string BmpFile(const DibHeader& header, const std::string& masks, const std
     const auto bytes = [](const void* data, size_t count) { return std::string(static_cast<const char*>(data), count); };
     std::string pixels(header.biSizeImage, '\x80');
     const int32_t height = header.biHeight < 0 ? -header.biHeight : header.biHeight;
-    for (int32_t stored = 0; bgr && stored < height; ++stored) {
+    for (int32_t stored = 0; bgr && stored < height; ++stored)
         for (int32_t x = 0; x < header.biWidth; ++x) {
             const uint32_t colour = bgr(x, header.biHeight < 0 ? stored : height - 1 - stored);
             pixels.replace(stored * (header.biSizeImage / height) + 3 * x, 3, bytes(&colour, 3));
         }
-    }
     return "BM" + bytes(&size, 4) + std::string(4, '\0') + bytes(&offset, 4) + bytes(&header, 40) + masks + pixels;
 }
 
 void PumpMessages()
 {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE) && message.message != WM_QUIT) {
-        PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE) && message.message != WM_QUIT)
+        if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) TranslateMessage(&message), DispatchMessageA(&message);
 }
 
-namespace {
+static std::function<void(HWND)> pendingScript;
 
-std::function<void(HWND)> pendingScript;
-
-LRESULT CALLBACK ScriptWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+static void CALLBACK RunPendingScript(HWND, UINT, UINT_PTR id, DWORD)
 {
-    if (message == WM_APP) SetTimer(window, 1, 10, nullptr);
-    if (message != WM_TIMER) return DefWindowProcA(window, message, wParam, lParam);
-    // The dialog manager shows the dialog once its queue first runs dry; a
-    // timer tick comes only then too.
+    // The dialog shows once its queue first runs dry; a timer tick comes only then too.
     HWND dialog = appState.messageOwner;  // the dialog makes itself the owner of boxes
-    if (!IsWindowVisible(dialog)) return 0;
-    KillTimer(window, 1);
+    if (pendingScript && !IsWindowVisible(dialog)) return;
+    KillTimer(nullptr, id);
+    const std::function<void(HWND)> script = std::exchange(pendingScript, nullptr);
+    if (!script) return;  // taken by an earlier timer
     UpdateWindow(dialog);
     PumpMessages();
-    std::exchange(pendingScript, nullptr)(dialog);
+    script(dialog);
     if (IsWindow(dialog) && (appState.uiFlags & DialogOpen)) EndDialog(dialog, 99);
-    return 0;
 }
 
-}  // namespace
+void PostDialogScript(const std::function<void(HWND)>& script) { pendingScript = script, SetTimer(0, 0, 10, RunPendingScript); }
 
-void PostDialogScript(const std::function<void(HWND dialog)>& script)
-{
-    static HWND scriptWindow;
-    if (!scriptWindow) {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = ScriptWindowProc;
-        windowClass.lpszClassName = "dialog-script";
-        RegisterClassA(&windowClass);
-        scriptWindow = CreateWindowA("dialog-script", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    }
-    pendingScript = script;
-    PostMessageA(scriptWindow, WM_APP, 0, 0);
-}
-
-INT_PTR RunDialogScript(HWND owner, const std::function<void(HWND dialog)>& script)
-{
-    PostDialogScript(script);
-    return RunSettingsDialog(owner);
-}
+INT_PTR RunDialogScript(HWND owner, const std::function<void(HWND)>& script)
+{ return PostDialogScript(script), RunSettingsDialog(owner); }
 
 void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 std::string ControlText(HWND dialog, int id)
 {
     char text[MAX_PATH] = "";
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
+    return GetDlgItemTextA(dialog, id, text, sizeof text), text;
 }

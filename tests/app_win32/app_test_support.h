@@ -1,5 +1,4 @@
-// What the shell's tests share: a recorder in place of the message box, a
-// fresh process-wide state for every test, and a scratch folder on disk.
+// Shared by the shell's tests: a message box recorder, fresh process-wide state per test, scratch folders.
 #pragma once
 
 #include <windows.h>
@@ -13,20 +12,12 @@
 #include <string>
 #include <vector>
 
-struct RecordedBox {
-    HWND owner;
-    std::string text, caption;
-    UINT type;
-};
+struct RecordedBox { HWND owner; std::string text, caption; UINT type; };
 extern std::vector<RecordedBox> recordedBoxes;
-// The recorded boxes' texts, each followed by '|'; and what that gives after
-// exactly one message (nothing for MSG_COUNT).
-std::string BoxTexts();
-std::string Shown(MessageId message);
-// What a recorded box answers (IDOK unless a test wants a yes or a no), and
-// what runs while it is "up", so tests can act inside its modal loop.
-extern int recordedAnswer;
-extern std::function<void()> whileBoxIsUp;
+std::string BoxTexts();             // each box's text followed by '|'
+std::string Shown(MessageId message);  // BoxTexts() after that one message; "" for MSG_COUNT
+extern int recordedAnswer;             // what a recorded box answers
+extern std::function<void()> whileBoxIsUp;  // runs inside the next box's modal loop
 
 // Zeroes appState, the settings and both jobs, and records boxes instead of showing them.
 class ShellTest : public ::testing::Test {
@@ -49,31 +40,24 @@ private:
 
 std::string ReadBytes(const std::string& path);  // "<missing>" when it cannot be opened
 void WriteBytes(const std::string& path, const std::string& bytes);
-
-// A folder inside `folder` named so that the path of a 12-letter file in it is `pathLength` bytes long.
+// A folder in `folder` such that a 12-letter file in it has a `pathLength`-byte path.
 std::string DeepFolder(const ScratchFolder& folder, size_t pathLength);
-
-// A value under HKCU\Control Panel\Desktop: its REG_SZ bytes with their zero, or "<missing>".
+// A REG_SZ under HKCU\Control Panel\Desktop with its zero, or "<missing>".
 std::string DesktopValue(const char* name);
 
-// A BMP file: the file header, `header`, `masks`, then biSizeImage bytes of grey, or for a 24-bit picture rows
-// coloured by `bgr` (blue, green, red of the pixel at x, y counted from the top as shown).
+// A BMP file: `header`, `masks`, then biSizeImage bytes of grey, or for 24 bits rows
+// coloured by bgr(x, y), y counted from the top as shown.
 std::string BmpFile(const DibHeader& header, const std::string& masks = "",
                     const std::function<uint32_t(int32_t x, int32_t y)>& bgr = nullptr);
-// 24 bits per pixel, bottom-up (topDown: negative height), with biSizeImage filled in.
-DibHeader Rgb24(int32_t width, int32_t height, bool topDown = false);
+DibHeader Rgb24(int32_t width, int32_t height, bool topDown = false);  // biSizeImage filled in
 inline std::string SolidBmp(int32_t width, int32_t height) { return BmpFile(Rgb24(width, height)); }
 
-// Dispatches whatever waits in this thread's queue (WM_QUIT excepted).
-void PumpMessages();
+void PumpMessages();  // this thread's queue, WM_QUIT excepted
 
-// Runs the real settings dialog, owned by owner; script runs inside its modal
-// loop once the dialog is up and its posted start-up messages are handled.
-// A dialog the script leaves open is ended with 99. The dialog's result.
+// Runs the real settings dialog; script runs inside its modal loop once it is up.
+// A dialog the script leaves open ends with 99.
 INT_PTR RunDialogScript(HWND owner, const std::function<void(HWND dialog)>& script);
-// The same for a dialog that something else opens next.
-void PostDialogScript(const std::function<void(HWND dialog)>& script);
+void PostDialogScript(const std::function<void(HWND dialog)>& script);  // for a dialog opened elsewhere
 
-// A click as the user makes it: the button changes state and notifies the dialog.
-void Click(HWND dialog, int id);
+void Click(HWND dialog, int id);  // as the user clicks: state changes and the dialog is told
 std::string ControlText(HWND dialog, int id);

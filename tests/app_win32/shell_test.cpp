@@ -1,5 +1,4 @@
-// The shell under Wine: the start-up's checks and messages, AlertUser's error
-// policy, kestrova.ini on disk, and the resources and texts as Windows sees them.
+// The shell under Wine: start-up, AlertUser's error policy, kestrova.ini on disk, and the resources.
 #include "app_test_support.h"
 
 #include <cstring>
@@ -9,7 +8,6 @@
 #include "base/app_state.h"
 #include "app/resident_window.h"
 #include "app/startup.h"
-#include "base/messages.h"
 #include "settings/settings_file.h"
 #include "settings/settings_format.h"
 #include "base/wallpaper_settings.h"
@@ -19,21 +17,18 @@ namespace {
 
 TEST_F(ShellTest, CommandLineProgramPathAndShortcutPath)
 {
-    const std::pair<const char*, BOOL> tails[] = {{"auto", FALSE}, {"AUTO", FALSE}, {"aUtO", FALSE},
-                                                  {"", TRUE}, {"auto ", TRUE}, {" auto", TRUE}, {"autox", TRUE}};
-    for (const auto& t : tails)
-        EXPECT_EQ(IsManualStart(t.first), t.second) << t.first;
+    for (const char* tail : {"auto", "AUTO", "aUtO"}) EXPECT_FALSE(IsManualStart(tail)) << tail;
+    for (const char* tail : {"", "auto ", " auto", "autox"}) EXPECT_TRUE(IsManualStart(tail)) << tail;
+    // ".exe" + 1: three letters with a dot before them that is not theirs.
     const std::pair<const char*, BOOL> paths[] = {{"C:\\k.exe", TRUE}, {".exe", TRUE}, {"C:\\k.exee", FALSE},
                                                   {"C:\\k.ex", FALSE}, {".exe" + 1, FALSE}, {"", FALSE}};
-    for (const auto& p : paths)  // ".exe" + 1: three letters, with a dot before them that is not theirs
-        EXPECT_EQ(HasThreeLetterExtension(p.first, static_cast<int>(strlen(p.first))), p.second) << p.first;
+    for (const auto& [path, three] : paths)
+        EXPECT_EQ(HasThreeLetterExtension(path, static_cast<int>(strlen(path))), three) << path;
     // 15 bytes are appended: a 244-byte folder fills the buffer, a longer or empty one leaves it empty.
-    char path[MAX_PATH];
-    BuildShortcutPath(path, std::string(244, 'd').c_str());
-    EXPECT_EQ(path, std::string(244, 'd') + "\\\x83\x7e\x83\x8b\x83\x74\x83\x48\x83\x58.lnk");
-    for (const std::string& folder : {std::string(245, 'd'), std::string()}) {
-        BuildShortcutPath(path, folder.c_str());
-        EXPECT_STREQ(path, "") << folder.size();
+    for (size_t length : {244, 245, 0}) {
+        char path[MAX_PATH];
+        BuildShortcutPath(path, std::string(length, 'd').c_str());
+        EXPECT_EQ(path, length != 244 ? "" : std::string(244, 'd') + "\\\x83\x7e\x83\x8b\x83\x74\x83\x48\x83\x58.lnk");
     }
 }
 
@@ -49,9 +44,10 @@ TEST_F(ShellTest, EachSettingsOutcomeOnEachRoad)
         SetUp();
         appState.manualStart = r.manual;
         EXPECT_EQ(ReportSettingsOutcome(r.outcome), r.result);
-        EXPECT_EQ(appState.settingsFailed, r.outcome != SETTINGS_LOADED);
         EXPECT_EQ(BoxTexts(), Shown(r.message));
-        EXPECT_EQ(appState.errorCount, r.message != MSG_COUNT);  // a start-up message is the first error
+        // A start-up message is the first error.
+        EXPECT_TRUE(appState.settingsFailed == (r.outcome != SETTINGS_LOADED) &&
+                    appState.errorCount == (r.message != MSG_COUNT));
     }
 }
 
@@ -66,25 +62,21 @@ TEST_F(ShellTest, AlertUserPolicy)
         SCOPED_TRACE(::testing::Message() << r.flags << r.errorsBefore);
         SetUp();
         // Any window stands for the resident one: WM_CLOSE destroys it.
-        appState.residentWindow = appState.messageOwner =
-            CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-        appState.uiFlags = r.flags;
-        appState.errorCount = r.errorsBefore;
+        appState.residentWindow = appState.messageOwner = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 1, 1, 0, 0, 0, 0);
+        appState.uiFlags = r.flags, appState.errorCount = r.errorsBefore;
         AlertUser("text");
         EXPECT_EQ(BoxTexts(), r.shown);
         for (const RecordedBox& box : recordedBoxes)
-            EXPECT_TRUE(box.owner == appState.messageOwner && box.caption == MessageText(MSG_TITLE)
-                        && box.type == MB_OK);
-        EXPECT_EQ(appState.errorCount, r.errorsAfter);
-        EXPECT_EQ(IsWindow(appState.residentWindow) != FALSE, r.stays);
+            EXPECT_TRUE(box.owner == appState.messageOwner && box.caption == MessageText(MSG_TITLE) && box.type == MB_OK);
+        EXPECT_TRUE(appState.errorCount == r.errorsAfter && (IsWindow(appState.residentWindow) != FALSE) == r.stays);
         DestroyWindow(appState.residentWindow);
     }
 }
 
 HANDLE heldIni = INVALID_HANDLE_VALUE;
 
-// Case 0 saves over a longer old file, with "exe" left at the end of the path by
-// a shortcut made just before; the others fail and leave the old file as it was.
+// Case 0 saves over a longer old file, with "exe" left at the end of the path by a shortcut made just
+// before, and case 4 at the longest path the system takes; the others fail and leave the old file as it was.
 TEST_F(ShellTest, SaveReplacesTheIniWholeOrLeavesItAsItWas)
 {
     void (*const cases[])(const std::string& ini) = {
@@ -94,48 +86,38 @@ TEST_F(ShellTest, SaveReplacesTheIniWholeOrLeavesItAsItWas)
             heldIni = CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         },
         [](const std::string& ini) { strcpy(appState.programPath, (ini + "\\gone\\kestrova.ini").c_str()); },
+        [](const std::string&) {},
     };
-    for (size_t i = 0; i < 4; i++) {
+    for (size_t i = 0; i < 5; i++) {
         SCOPED_TRACE(i);
         SetUp();
         ScratchFolder folder;
-        const std::string ini = folder.Child("kestrova.ini");
+        const std::string ini = (i == 4 ? DeepFolder(folder, 259) : folder.path()) + "\\kestrova.ini";
         WriteBytes(ini, "000\r\n" + std::string(300, 'o'));
         strcpy(appState.programPath, ini.c_str());
         appState.programPathLength = static_cast<int>(ini.size());
         cases[i](ini);
         appState.programPathLength = static_cast<int>(strlen(appState.programPath));
         const std::string before = ReadBytes(ini) + std::to_string(GetFileAttributesA(ini.c_str()));
-        changeAtStart = 1;
-        intervalMinutes = 30;
+        changeAtStart = 1, intervalMinutes = 30;
         strcpy(dialogJob.folder, folder.path().c_str());
         dialogJob.displayMode = Stretch;
-        EXPECT_EQ(SaveSettings(), i == 0 ? 0 : 1);
-        EXPECT_EQ(BoxTexts(), i == 0 ? "" : Shown(MSG_SETTINGS_NOT_SAVED));
-        if (i == 0)
-            EXPECT_EQ(ReadBytes(ini), "1230\r\n" + folder.path());
-        else
-            EXPECT_EQ(ReadBytes(ini) + std::to_string(GetFileAttributesA(ini.c_str())), before);
-        EXPECT_EQ(ReadBytes(folder.Child("kestrova.in~")), "<missing>");
+        const bool saved = i == 0 || i == 4;
+        EXPECT_EQ(SaveSettings(), saved ? 0 : 1);
+        EXPECT_EQ(BoxTexts(), saved ? "" : Shown(MSG_SETTINGS_NOT_SAVED));
+        EXPECT_EQ(ReadBytes(ini) + (saved ? "" : std::to_string(GetFileAttributesA(ini.c_str()))),
+                  saved ? "1230\r\n" + folder.path() : before);
+        EXPECT_EQ(ReadBytes(ini.substr(0, ini.size() - 1) + "~"), "<missing>");
         // In memory the new values count, whatever became of the file.
         EXPECT_EQ(mainJob.folder + std::to_string(mainJob.displayMode), folder.path() + "2");
         CloseHandle(std::exchange(heldIni, INVALID_HANDLE_VALUE));
     }
-    // A settings file at the longest path the system takes is saved too.
-    ScratchFolder folder;
-    const std::string ini = DeepFolder(folder, 259) + "\\kestrova.ini";
-    strcpy(appState.programPath, ini.c_str());
-    appState.programPathLength = 259;
-    EXPECT_EQ(SaveSettings(), 0);
-    EXPECT_EQ(ReadBytes(ini).substr(0, 6), "1230\r\n");
 }
 
 // A second start finds the running copy by its box's caption or its window's class.
 TEST_F(ShellTest, ASecondStartAsksTheResidentCopyForItsSettings)
 {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.lpszClassName = kResidentClassName;
+    const WNDCLASSA windowClass{0, DefWindowProcA, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, kResidentClassName};
     RegisterClassA(&windowClass);
     const struct { const char* label; bool box, resident, asked; } rows[] = {
         {"resident copy", false, true, true}, {"its message box is up instead", true, true, false},
@@ -145,11 +127,9 @@ TEST_F(ShellTest, ASecondStartAsksTheResidentCopyForItsSettings)
         HWND resident = r.resident ? CreateWindowA(kResidentClassName, "", WS_POPUP, 0, 0, 1, 1, 0, 0, 0, 0) : nullptr;
         HandOverToRunningCopy();
         MSG message;
-        const bool asked = PeekMessageA(&message, resident, WM_COMMAND, WM_COMMAND, PM_REMOVE) &&
-                           message.hwnd == resident && message.wParam == IDM_SETTINGS;
-        EXPECT_EQ(asked, r.asked) << r.label;
-        DestroyWindow(box);
-        DestroyWindow(resident);
+        EXPECT_EQ(PeekMessageA(&message, resident, WM_COMMAND, WM_COMMAND, PM_REMOVE) && message.hwnd == resident &&
+                      message.wParam == IDM_SETTINGS, r.asked) << r.label;
+        DestroyWindow(box), DestroyWindow(resident);
     }
     UnregisterClassA(kResidentClassName, nullptr);
 }
@@ -158,8 +138,7 @@ std::string Resource(LPCSTR name, LPCSTR type)
 {
     HRSRC found = FindResourceA(nullptr, name, type);
     return found ? std::string(static_cast<const char*>(LockResource(LoadResource(nullptr, found))),
-                               SizeofResource(nullptr, found))
-                 : "";
+                               SizeofResource(nullptr, found)) : "";
 }
 
 TEST(Resources, IconManifestAndTheAboutText)
@@ -170,7 +149,7 @@ TEST(Resources, IconManifestAndTheAboutText)
     const std::string manifest = Resource(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
     for (const char* part : {">true</dpiAware>", ">system</dpiAwareness>", "\"Microsoft.Windows.Common-Controls\""})
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
-    // The texts are code page 932 bytes: the ideographic space is 81 40, and the box shows two line breaks.
+    // Code page 932 bytes: the ideographic space is 81 40, and the box shows two line breaks.
     EXPECT_EQ(std::string(MessageText(MSG_ABOUT)).substr(0, 18), "\x83\x7e\x83\x8b\x83\x74\x83\x48\x83\x58\x81\x40V1.2\n\n");
 }
 
