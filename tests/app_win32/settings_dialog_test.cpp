@@ -32,7 +32,7 @@ protected:
         strcpy(appState.programPath, ini.c_str());
         strcpy(appState.shortcutPath, folder.Child("shortcut.lnk").c_str());
         CreateDirectoryA(pictures.c_str(), nullptr);
-        WriteBytes(pictures + "\\b.bmp", SolidBmp(30, 20));
+        WriteBytes(pictures + "\\b.jpg", ReadBytes(KESTROVA_WALLPAPER_TEST_DATA "/quarters-2080x1568.jpg"));
         WriteBytes(pictures + "\\A.bmp", SolidBmp(40, 10));
         strcpy(mainJob.folder, pictures.c_str()), mainJob.displayMode = Tile;
     }
@@ -60,11 +60,11 @@ TEST_F(SettingsDialogTest, OpensWithTheSavedSettingsAPictureItsEnablingRulesAndT
         appState.settingsFailed = failed;
         RunDialogScript(nullptr, [&](HWND dialog) {
             EXPECT_TRUE(appState.uiFlags == DialogOpen && appState.messageOwner == dialog && pictureJob == &dialogJob);
-            char first[MAX_PATH] = "";  // sorted by the list, one of them previewed with its size
+            char first[MAX_PATH] = "";  // sorted by the list, one previewed with the file's own size (a JPEG held at 1/2)
             Send(dialog, IDC_PICTURE_LIST, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(first));
             EXPECT_EQ(first + std::to_string(Send(dialog, IDC_PICTURE_LIST, LB_GETCOUNT)), "A.bmp2");
             EXPECT_EQ(ControlText(dialog, IDC_PICTURE_SIZE),
-                      Send(dialog, IDC_PICTURE_LIST, LB_GETCURSEL) == 0 ? "40 x 10" : "30 x 20");
+                      Send(dialog, IDC_PICTURE_LIST, LB_GETCURSEL) == 0 ? "40 x 10" : "2080 x 1568");
             EXPECT_EQ(ControlText(dialog, IDC_FOLDER) + ControlText(dialog, IDC_MINUTES) + ControlText(dialog, IDC_SCREEN_SIZE),
                       pictures + "30" + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + " x " +
                           std::to_string(GetSystemMetrics(SM_CYSCREEN)));
@@ -83,6 +83,9 @@ TEST_F(SettingsDialogTest, OpensWithTheSavedSettingsAPictureItsEnablingRulesAndT
             EXPECT_FALSE(Enabled(dialog, IDC_MINUTES));
             EXPECT_EQ(GetWindowLongPtrA(previewPane, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(PreviewPaneProc));
             if (failed) return;
+            Send(dialog, IDC_PICTURE_LIST, LB_SETCURSEL, 1);  // the JPEG, whichever the dialog opened on
+            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_PICTURE_LIST, LBN_SELCHANGE), 0);
+            EXPECT_EQ(ControlText(dialog, IDC_PICTURE_SIZE), "2080 x 1568");
             const HGLOBAL loaded = pictureBlock;  // the mode redraws the same picture, loading nothing
             Send(dialog, IDC_MODE, CB_SETCURSEL, Stretch);
             SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_MODE, CBN_SELCHANGE), 0);
