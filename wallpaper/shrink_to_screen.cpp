@@ -30,7 +30,7 @@ BITMAPINFO* ShrinkBitmapInfo() { return reinterpret_cast<BITMAPINFO*>(&shrinkInf
 // The target in the screen's depth, as a DIB section rather than a
 // compatible bitmap: the same pixels read back, but GDI stretches into it
 // without first copying the whole source into the screen's format (under
-// Wine a large photo's shrink took three times as long that way).
+// Wine a large photo's shrink took twice as long that way).
 HBITMAP CreateTargetBitmap(HDC screen, const WallpaperJob& job)
 {
     BITMAPINFOHEADER target = {};
